@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/ZKbMainWidget.h"
+
+#include <QImage>
+
+#include <cstdio>
+
+class QKeyEvent;
+class QPaintEvent;
+
+// The menu's one window. Settings and menu state are plain members: the key
+// handler changes the state, the paint handler only reads it.
+class MyZKbMain : public ZKbMainWidget {
+    Q_OBJECT
+
+public:
+    // Reads conf.ini and the menu picture from the working directory.
+    MyZKbMain();
+    ~MyZKbMain() override;
+
+    int ini_soft();
+    int getintformini(FILE* file, const char* key);
+
+    // Settings from conf.ini: picture coordinates, except start_x and
+    // start_y (screen) and line_color (0xRRGGBB).
+    int icon0_y = 0;
+    int icon1_y = 0;
+    int width0 = 0;
+    int width1 = 0;
+    int height0 = 0;
+    int height1 = 0;
+    int reflash_x = 0;
+    int shut_x = 0;
+    int reboot_x = 0;
+    int cancel_x = 0;
+    int start_x = 0;
+    int start_y = 0;
+    int line_color = 0;
+
+    // 0 to 2: that top-row item has the focus; 3 to 5: item (sel_index - 3)
+    // has been confirmed.
+    int sel_index = 1;
+    bool cancel_focus = false;
+    bool cancel_now = false;
+    bool poweroff_now = false;
+
+    QImage bg_image;
+
+private slots:
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void slotTimeout();
+};

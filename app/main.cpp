@@ -1,0 +1,15 @@
+#include "app/gui.h"
+#include "platform/ZApplication.h"
+
+int main(int argc, char** argv)
+{
+    auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
+    auto* window = new MyZKbMain;
+    app->setMainWidget(window);
+    window->show();
+    app->exec();
+    delete window;
+    delete app;
+    // What is left once the toolkit took its own options: 1 for a bare start.
+    return argc;
+}

@@ -1,0 +1,108 @@
+#include "app/gui.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace {
+
+enum class Role { Up, Down, Left, Right, Confirm, Close };
+
+struct KeyBinding {
+    int key;
+    Role role;
+};
+
+// Keypad digits arrive as the plain digit keys, with only a modifier to tell them apart.
+constexpr KeyBinding kKeyTable[] = {
+    {Qt::Key_2, Role::Up},      {Qt::Key_Up, Role::Up},
+    {Qt::Key_8, Role::Down},    {Qt::Key_Down, Role::Down},
+    {Qt::Key_4, Role::Left},    {Qt::Key_Left, Role::Left},
+    {Qt::Key_6, Role::Right},   {Qt::Key_Right, Role::Right},
+    {Qt::Key_5, Role::Confirm}, {Qt::Key_Return, Role::Confirm},
+    {Qt::Key_F2, Role::Close},
+};
+
+constexpr const char* kCommands[] = {"./item0.sh", "./item1.sh", "./item2.sh"};
+constexpr int kItemCount = 3;
+
+constexpr int kPressedMs = 50;
+constexpr int kPowerOffShownMs = 100;
+
+const KeyBinding* find_binding(int key)
+{
+    for (const KeyBinding& binding : kKeyTable)
+        if (binding.key == key)
+            return &binding;
+    return nullptr;
+}
+
+} // namespace
+
+void MyZKbMain::keyPressEvent(QKeyEvent* e)
+{
+    const KeyBinding* binding = find_binding(e->key());
+    if (!binding)
+        return;
+    if (binding->role == Role::Close) {
+        close();
+        return;
+    }
+    // Once a choice is confirmed it is final: more keys could otherwise move
+    // sel_index past the command table or turn a cancel into a command.
+    if (sel_index >= kItemCount || cancel_now)
+        return;
+
+    switch (binding->role) {
+    case Role::Up:
+        cancel_focus = false;
+        break;
+    case Role::Down:
+        cancel_focus = true;
+        break;
+    case Role::Left:
+        if (cancel_focus)
+            return;
+        sel_index = (sel_index + kItemCount - 1) % kItemCount;
+        break;
+    case Role::Right:
+        if (cancel_focus)
+            return;
+        sel_index = (sel_index + 1) % kItemCount;
+        break;
+    case Role::Confirm:
+        if (cancel_focus)
+            cancel_now = true;
+        else
+            sel_index += kItemCount;
+        QTimer::singleShot(kPressedMs, this, SLOT(slotTimeout()));
+        break;
+    case Role::Close:
+        break;
+    }
+    update();
+}
+
+void MyZKbMain::slotTimeout()
+{
+    static bool send_cmd_now = false;
+
+    if (send_cmd_now) {
+        const int item = sel_index - kItemCount;
+        // A hidden window was closed by F2 after the confirm: that is a
+        // cancel, even if this timer fires before the event loop has ended.
+        if (item >= 0 && item < kItemCount && isVisible())
+            std::system(kCommands[item]);
+        QApplication::quit();
+    }
+    if (poweroff_now || cancel_now) {
+        QApplication::quit();
+        return;
+    }
+    poweroff_now = true;
+    send_cmd_now = true;
+    update();
+    QTimer::singleShot(kPowerOffShownMs, this, SLOT(slotTimeout()));
+}

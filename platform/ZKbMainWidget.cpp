@@ -1,0 +1,56 @@
+#include "platform/ZKbMainWidget.h"
+
+#include <QPalette>
+#include <QScreen>
+
+ZWidget::ZWidget(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+void ZWidget::setWFlags(uint flags)
+{
+    wflags |= flags;
+    // Qt then leaves the backing store as the last paint left it outside
+    // whatever the next paint draws.
+    if (wflags & WRepaintNoErase)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+ZMainWidget::ZMainWidget(QWidget* parent)
+    : ZWidget(parent)
+{
+}
+
+void ZMainWidget::setFullScreenMode(bool fullScreen, bool)
+{
+    full_screen = fullScreen;
+}
+
+void ZMainWidget::show()
+{
+    if (!full_screen) {
+        QWidget::show();
+        return;
+    }
+    // Without a window manager nobody honours the full-screen request, and
+    // the window would map at its default size; so ask for the screen's
+    // geometry as well.
+    setGeometry(screen()->geometry());
+    showFullScreen();
+}
+
+ZKbMainWidget::ZKbMainWidget(ZHeader::HEADER_TYPE, QWidget* parent, const char* name, uint)
+    : ZMainWidget(parent)
+{
+    setObjectName(QString::fromLatin1(name));
+    // A phone's screen is black wherever the menu picture does not reach.
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+}
+
+void ZKbMainWidget::setMainWidgetTitle(const QString& title)
+{
+    setWindowTitle(title);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+class QString;
+
+// Widget flag that stops the toolkit from clearing the window before a paint.
+inline constexpr uint WRepaintNoErase = 0x00800000;
+
+namespace ZHeader {
+// Full-screen windows show no header, so the type is kept only for the call's shape.
+enum HEADER_TYPE { MAIN_HEADER = 3 };
+}
+
+// The framework's widget chain, reduced to what a full-screen picture menu needs.
+class ZWidget : public QWidget {
+public:
+    explicit ZWidget(QWidget* parent = nullptr);
+
+    // Old-style widget flags; only WRepaintNoErase has an effect.
+    uint getWFlags() const { return wflags; }
+    void setWFlags(uint flags);
+
+private:
+    uint wflags = 0;
+};
+
+class ZMainWidget : public ZWidget {
+public:
+    explicit ZMainWidget(QWidget* parent = nullptr);
+
+    void setFullScreenMode(bool fullScreen, bool hideHeader);
+
+    // Shows the window; in full-screen mode it covers the whole screen.
+    void show();
+
+private:
+    bool full_screen = false;
+};
+
+class ZKbMainWidget : public ZMainWidget {
+public:
+    ZKbMainWidget(ZHeader::HEADER_TYPE type, QWidget* parent, const char* name, uint flags);
+
+    void setMainWidgetTitle(const QString& title);
+};

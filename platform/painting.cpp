@@ -1,0 +1,93 @@
+#include "platform/painting.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+#include <QVector>
+
+#include <algorithm>
+
+namespace {
+
+// Outline coordinates come straight from conf.ini and may be anything, so
+// the edges are walked in 64 bits and only across the visible device.
+struct Span {
+    long long first;
+    long long last;
+};
+
+Span clipped(long long first, long long last, long long limit)
+{
+    return {std::max(first, 0LL), std::min(last, limit - 1)};
+}
+
+} // namespace
+
+void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
+{
+    if (w <= 0 || h <= 0 || !painter.device())
+        return;
+    const long long left = x, top = y;
+    const long long right = left + w - 1, bottom = top + h - 1;
+    const long long width = painter.device()->width(), height = painter.device()->height();
+
+    QVector<QPoint> dots;
+    auto dot = [&](long long px, long long py) {
+        if ((px + py) % 2 == 0)
+            dots.append(QPoint(int(px), int(py)));
+    };
+    const Span columns = clipped(left, right, width);
+    for (long long py : {top, bottom}) {
+        if (py < 0 || py >= height || (py == bottom && bottom == top))
+            continue;
+        for (long long px = columns.first; px <= columns.last; ++px)
+            dot(px, py);
+    }
+    const Span rows = clipped(top + 1, bottom - 1, height);
+    for (long long px : {left, right}) {
+        if (px < 0 || px >= width || (px == right && right == left))
+            continue;
+        for (long long py = rows.first; py <= rows.last; ++py)
+            dot(px, py);
+    }
+    if (!dots.isEmpty())
+        painter.drawPoints(dots.constData(), int(dots.size()));
+}
+
+void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int yRnd)
+{
+    if (w <= 0 || h <= 0 || !painter.device())
+        return;
+    const QRectF outline(x, y, double(w) - 1, double(h) - 1);
+    if (!outline.adjusted(0, 0, 1, 1).intersects(QRectF(0, 0, painter.device()->width(), painter.device()->height())))
+        return;
+    painter.drawRoundedRect(outline, xRnd, yRnd, Qt::RelativeSize);
+}
+
+void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int sy, int sw, int sh,
+            RasterOp, bool ignoreMask)
+{
+    if (!dst || !src || src->isNull())
+        return;
+    const int width = sw < 0 ? src->width() - sx : sw;
+    const int height = sh < 0 ? src->height() - sy : sh;
+    QPainter painter(dst);
+    painter.setCompositionMode(ignoreMask ? QPainter::CompositionMode_Source
+                                          : QPainter::CompositionMode_SourceOver);
+    painter.drawPixmap(dx, dy, *src, sx, sy, width, height);
+}
+
+bool loadImage(QImage& image, const QString& fileName, const char* format)
+{
+    // A FIFO or a device under a picture's name would block the reader forever.
+    if (!QFileInfo(fileName).isFile())
+        return false;
+    QImage loaded;
+    if (!loaded.load(fileName, format))
+        return false;
+    image = std::move(loaded);
+    return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+class QImage;
+class QPainter;
+class QPaintDevice;
+class QPixmap;
+class QString;
+
+// Drawing primitives of the old toolkit that Qt 6 no longer has.
+
+enum RasterOp { CopyROP = 0 };
+
+// A one-pixel stippled outline covering exactly w x h pixels, in the
+// painter's pen colour; every other pixel is set, like a checkerboard.
+void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h);
+
+// A one-pixel rounded outline covering exactly w x h pixels; the corner
+// radii are xRnd and yRnd percent of half the width and height.
+void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int yRnd);
+
+// Copies src's rectangle (sx, sy, sw, sh) to dst at (dx, dy); sw or sh of -1
+// mean "to the source's edge". Unless ignoreMask is set, transparent source
+// pixels are not copied. Only CopyROP exists.
+void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int sy, int sw, int sh,
+            RasterOp rop, bool ignoreMask);
+
+// Loads a picture into image, detecting the format unless one is given.
+// Unlike QImage::load, a failed load leaves image as it was.
+bool loadImage(QImage& image, const QString& fileName, const char* format = nullptr);
