@@ -135,8 +135,10 @@ void check_highlights(const ConfCheck& conf, QSize picture, Problems& problems)
         problems.push_back({"conf.ini", conf.line(h.x),
             "the highlight of " + std::string(h.label) + " (" + area.text() + ", from "
             + described(conf, {h.x, h.y, h.width, h.height}) + ") is "
-            + (area.meets(inside_picture) ? "partly" : "wholly") + " outside the " + size_text(picture)
-            + " menu picture and is drawn only where it overlaps the picture; move it inside"});
+            + (area.meets(inside_picture) ? "partly outside the " + size_text(picture)
+                   + " menu picture and is drawn only where it overlaps it"
+                                          : "wholly outside the " + size_text(picture) + " menu picture and is not drawn")
+            + "; move it inside"});
     }
 }
 
