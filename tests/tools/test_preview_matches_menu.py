@@ -151,11 +151,22 @@ class PreviewMatchesMenu(unittest.TestCase):
                           f"{differing_pixels(shot, expected)} pixels (the menu's screen is saved in {path})")
             time.sleep(0.1)
 
-    def run_menu(self, theme, steps, final_state):
+    def wait_for_file(self, path):
+        deadline = time.monotonic() + DEADLINE
+        while not os.path.exists(path):
+            if time.monotonic() > deadline:
+                self.fail(f"{os.path.basename(path)} did not appear within {DEADLINE} s")
+            time.sleep(0.1)
+
+    def run_menu(self, theme, steps, final_state, script=None):
         """Starts the menu, presses each (key, state) step's key once the
-        screen shows the step before, and compares the final screen."""
+        screen shows the step before, and compares the final screen. With
+        `script`, the menu is to run that item's script after the last step."""
         hold = os.path.join(theme, "hold")
+        ran = os.path.join(theme, "ran")
         open(hold, "w").close()
+        if os.path.exists(ran):
+            os.remove(ran)
         menu = subprocess.Popen([MENU], cwd=theme, env=self.screen.env(),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -164,9 +175,14 @@ class PreviewMatchesMenu(unittest.TestCase):
                 self.screen.key(key)
                 self.wait_for(self.preview(theme, state), state)
             self.wait_for(self.preview(theme, final_state), final_state)
-            os.remove(hold)
-            # F2 ends a menu left on a focus screen; after a confirm it only waits its turn.
-            self.screen.key("F2")
+            if script is None:
+                self.screen.key("F2")
+            else:
+                # F2 before the script starts would still cancel it.
+                self.wait_for_file(ran)
+                with open(ran) as f:
+                    self.assertEqual(f.read().strip(), str(script))
+                os.remove(hold)
             menu.wait(timeout=DEADLINE)
         finally:
             if menu.poll() is None:
@@ -183,14 +199,60 @@ class PreviewMatchesMenu(unittest.TestCase):
 
     def test_pressed_screens(self):
         theme = self.themes["cancel-on-item-0"]
-        self.run_menu(theme, [("Left", "focus-0"), ("Return", "pressed-0")], "pressed-cancel")
-        self.run_menu(theme, [("Return", "pressed-1")], "pressed-1")
-        self.run_menu(theme, [("Right", "focus-2"), ("Return", "pressed-2")], "pressed-2")
+        self.run_menu(theme, [("Left", "focus-0"), ("Return", "pressed-0")], "pressed-cancel", script=0)
+        self.run_menu(theme, [("Return", "pressed-1")], "pressed-1", script=1)
+        self.run_menu(theme, [("Right", "focus-2"), ("Return", "pressed-2")], "pressed-2", script=2)
 
     def test_poweroff_screen_shows_the_pressed_menu_around_a_small_picture(self):
-        self.run_menu(self.themes["distinct"], [("Return", "poweroff")], "poweroff")
-        with open(os.path.join(self.themes["distinct"], "ran")) as f:
-            self.assertEqual(f.read().strip(), "1")
+        self.run_menu(self.themes["distinct"], [("Return", "poweroff")], "poweroff", script=1)
+
+
+class ContactSheet(unittest.TestCase):
+    """The sheet holds all nine screens, framed, in the order of --state's list."""
+
+    STATES = ["focus-0", "focus-1", "focus-2", "focus-cancel",
+              "pressed-0", "pressed-1", "pressed-2", "pressed-cancel", "poweroff"]
+    FRAME = bytes([0x90, 0x90, 0x90])
+
+    def framed_screens(self, sheet, sheet_width, width, height):
+        """The insides of every width x height frame in the sheet, in reading order."""
+        def pixel_row(x, y, length):
+            start = (y * sheet_width + x) * 3
+            return sheet[start:start + length * 3]
+
+        edge = self.FRAME * (width + 2)
+        found = []
+        for y in range(len(sheet) // 3 // sheet_width - height - 1):
+            row = sheet[y * sheet_width * 3:(y + 1) * sheet_width * 3]
+            at = row.find(edge)
+            while at >= 0:
+                if at % 3 == 0:
+                    x = at // 3
+                    if all(pixel_row(x, y + dy, 1) == self.FRAME for dy in range(height + 2)):
+                        found.append(b"".join(pixel_row(x + 1, y + 1 + dy, width) for dy in range(height)))
+                at = row.find(edge, at + 3)
+        return found
+
+    def test_sheet_holds_the_nine_screens(self):
+        root = tempfile.mkdtemp(prefix="powermenu-sheet-")
+        self.addCleanup(shutil.rmtree, root)
+        theme = make_theme(root, "theme", DISTINCT, "small")
+        width, height = 120, 150
+        sheet_path = os.path.join(root, "sheet.png")
+        subprocess.run([PREVIEW, theme, "-o", sheet_path, "--screen", f"{width}x{height}"],
+                       check=True, capture_output=True, timeout=60)
+        sheet_width = int(subprocess.run([CONVERT, sheet_path, "-format", "%w", "info:"], capture_output=True,
+                                         text=True, check=True, timeout=60).stdout)
+        screens = self.framed_screens(raw_rgb(sheet_path), sheet_width, width, height)
+        expected = []
+        for state in self.STATES:
+            out = os.path.join(root, state + ".png")
+            subprocess.run([PREVIEW, theme, "-o", out, "--screen", f"{width}x{height}", "--state", state],
+                           check=True, capture_output=True, timeout=60)
+            expected.append(raw_rgb(out))
+        self.assertEqual(len(screens), len(self.STATES))
+        for state, screen, want in zip(self.STATES, screens, expected):
+            self.assertTrue(screen == want, f"the sheet's {state} screen differs from --state {state}")
 
 
 if __name__ == "__main__":

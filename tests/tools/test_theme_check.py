@@ -3,7 +3,6 @@
 kind of problem is named with its line."""
 import os
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
@@ -53,9 +52,6 @@ class Theme:
         return run_check(self.dir, *args)
 
     def remove(self):
-        for root, dirs, _ in os.walk(self.dir):
-            for d in dirs:
-                os.chmod(os.path.join(root, d), 0o755)
         shutil.rmtree(self.dir)
 
 
