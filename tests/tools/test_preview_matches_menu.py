@@ -255,6 +255,24 @@ class ContactSheet(unittest.TestCase):
             self.assertTrue(screen == want, f"the sheet's {state} screen differs from --state {state}")
 
 
+class PreviewCommandLine(unittest.TestCase):
+    def run_preview(self, *args):
+        return subprocess.run([PREVIEW, *args], capture_output=True, text=True, timeout=60)
+
+    def test_usage_errors_exit_2(self):
+        for args in ([], ["-o"], ["-o", "x.png", "--state", "sleeping"], ["-o", "x.png", "--screen", "240"],
+                     ["-o", "x.png", "--bogus"], ["/nonexistent/theme", "-o", "x.png"]):
+            with self.subTest(args=args):
+                result = self.run_preview(*args)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertIn("usage: powermenu-preview", result.stderr)
+
+    def test_unwritable_output_is_reported(self):
+        result = self.run_preview("-o", "/nonexistent/folder/x.png")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot write /nonexistent/folder/x.png", result.stderr)
+
+
 if __name__ == "__main__":
     MENU, PREVIEW = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     unittest.main(argv=sys.argv[:1], verbosity=2)
