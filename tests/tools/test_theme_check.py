@@ -157,6 +157,11 @@ class ConfProblems(unittest.TestCase):
         # icon1_y 0 puts the cancel highlight elsewhere but still inside the picture.
         self.expect("conf.ini line 10: icon1_y reads as 0: nothing follows the separator")
 
+    def test_text_past_the_read_limit(self):
+        self.theme.write_conf("\n".join(self.theme.conf) + "\n" + ("#" + "-" * 39 + "\n") * 27000)
+        out = self.expect("conf.ini line ", count=1)
+        self.assertRegex(out, r"conf.ini line \d+: the file goes on past 1048576 bytes and the menu reads nothing after")
+
     def test_crlf_line_ends_are_read_like_the_menu_reads_them(self):
         self.theme.write_conf("\r\n".join(self.theme.conf) + "\r\n")
         code, out, _ = self.theme.check()
