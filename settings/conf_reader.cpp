@@ -9,34 +9,6 @@
 #include <unistd.h>
 
 namespace settings {
-namespace {
-
-// fgets(piece, kPieceLength + 1, file), except that it stops at the read
-// limit, which fgets cannot count through NUL bytes.
-bool read_piece(FILE* file, long& consumed, char (&piece)[kPieceLength + 1])
-{
-    int length = 0;
-    while (length < kPieceLength && consumed < kReadLimit) {
-        const int c = getc(file);
-        if (c == EOF)
-            break;
-        ++consumed;
-        piece[length++] = static_cast<char>(c);
-        if (c == '\n')
-            break;
-    }
-    piece[length] = '\0';
-    return length > 0;
-}
-
-// strtol's base-10 rules, saturated to the 32-bit range the settings hold.
-int to_int(const char* text)
-{
-    const long value = std::strtol(text, nullptr, 10);
-    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-} // namespace
 
 FILE* open_conf(const char* path)
 {
@@ -55,27 +27,86 @@ FILE* open_conf(const char* path)
     return file;
 }
 
-int read_int(FILE* file, const char* key)
+PieceReader::PieceReader(FILE* file)
+    : file(file)
 {
     rewind(file);
-    char value[kValueLength + 1] = {};
-    char piece[kPieceLength + 1];
-    long consumed = 0;
-    while (read_piece(file, consumed, piece)) {
-        if (piece[0] == '#')
+}
+
+// fgets(piece, kPieceLength + 1, file), except that it stops at the read
+// limit, which fgets cannot count through NUL bytes.
+bool PieceReader::next()
+{
+    const bool after_line_break = piece_length == 0 || ends_line();
+    int length = 0;
+    while (length < kPieceLength) {
+        if (consumed >= kReadLimit) {
+            const int c = getc(file);
+            if (c != EOF) {
+                limit_reached = true;
+                ungetc(c, file);
+            }
+            break;
+        }
+        const int c = getc(file);
+        if (c == EOF)
+            break;
+        ++consumed;
+        piece[length++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    piece[length] = '\0';
+    if (length == 0)
+        return false;
+    at_line_start = after_line_break;
+    if (at_line_start)
+        ++line_number;
+    piece_length = length;
+    return true;
+}
+
+ValueSource find_value(FILE* file, const char* key)
+{
+    ValueSource source;
+    PieceReader reader(file);
+    while (reader.next()) {
+        if (reader.is_comment())
             continue;
-        const char* found = std::strstr(piece, key);
+        const char* found = std::strstr(reader.text(), key);
         if (!found)
             continue;
         const char* text = found + std::strlen(key);
         if (*text != '\0')
             ++text; // the separator, whatever it is
-        const std::size_t length = std::min<std::size_t>(std::strlen(text), kValueLength);
-        std::memcpy(value, text, length);
-        value[length] = '\0';
+        const std::size_t rest = std::strlen(text);
+        source.found = true;
+        source.line = reader.line();
+        source.starts_line = reader.starts_line();
+        source.piece = reader.text();
+        source.offset = static_cast<std::size_t>(found - reader.text());
+        source.value_text.assign(text, std::min<std::size_t>(rest, kValueLength));
+        source.value_cut = rest > kValueLength;
         break;
     }
-    return to_int(value);
+    return source;
+}
+
+Number to_number(const char* text)
+{
+    Number number;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    number.value = static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+    number.has_digits = end != text;
+    number.saturated = value != number.value;
+    number.end = static_cast<std::size_t>(end - text);
+    return number;
+}
+
+int read_int(FILE* file, const char* key)
+{
+    return to_number(find_value(file, key).value_text.c_str()).value;
 }
 
 } // namespace settings

@@ -1,0 +1,119 @@
+// powermenu-check: reads a theme the way the menu does and says what the
+// menu would make of it.
+#include "tools/check/conf_check.h"
+#include "tools/check/theme_files.h"
+#include "tools/common/screen_size.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const char kUsage[] =
+    "usage: powermenu-check [THEME_DIR] [--screen WxH]\n"
+    "Reads THEME_DIR (default: the current folder) the way powermenu does, prints the\n"
+    "thirteen settings with the conf.ini line each comes from, then every problem\n"
+    "found, each with its line and the fix. --screen is the screen size that the\n"
+    "pictures must fit (default 240x320).\n"
+    "Exit status: 0 no problem, 1 problems found, 2 usage error.\n";
+
+int usage_error(const std::string& message)
+{
+    std::fprintf(stderr, "powermenu-check: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+void print_settings(const ConfCheck& conf)
+{
+    std::printf("settings from conf.ini:\n");
+    for (const CheckedSetting& s : conf.settings) {
+        std::string from;
+        if (!conf.unopened.empty())
+            from = "not read: conf.ini " + conf.unopened;
+        else if (!s.source.found)
+            from = "not set: no line holds \"" + std::string(s.key) + "\"";
+        else
+            from = "line " + std::to_string(s.source.line) + (s.source.starts_line ? "" : " (continued)") + ": \""
+                + printable(s.source.piece) + "\"";
+        std::printf("  %-10s %11d  %s\n", s.key, s.number.value, from.c_str());
+    }
+}
+
+void print_files(const ThemeFiles& files)
+{
+    std::printf("files:\n");
+    for (const FileStatus& file : files.files)
+        std::printf("  %-13s  %s\n", file.name.c_str(), file.status.c_str());
+}
+
+void print_problems(const Problems& problems)
+{
+    if (problems.empty()) {
+        std::printf("no problems found\n");
+        return;
+    }
+    std::printf("%zu problem%s:\n", problems.size(), problems.size() == 1 ? "" : "s");
+    for (const Problem& p : problems) {
+        const std::string where = p.file + (p.line > 0 ? " line " + std::to_string(p.line) : "");
+        std::printf("  %s: %s\n", where.c_str(), p.message.c_str());
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string theme = ".";
+    bool theme_given = false;
+    QSize screen(kDefaultScreenWidth, kDefaultScreenHeight);
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s", kUsage);
+            return 0;
+        }
+        if (arg == "--screen") {
+            if (i + 1 == argc)
+                return usage_error("--screen needs a size such as 240x320");
+            screen = parse_screen_size(argv[++i]);
+            if (!screen.isValid())
+                return usage_error("\"" + std::string(argv[i]) + "\" is not a screen size such as 240x320");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usage_error("unknown option \"" + arg + "\"");
+        } else if (theme_given) {
+            return usage_error("only one theme folder at a time");
+        } else {
+            theme = arg;
+            theme_given = true;
+        }
+    }
+    // The menu reads every file relative to its working directory, and so does the check.
+    if (chdir(theme.c_str()) != 0)
+        return usage_error("cannot open the theme folder \"" + theme + "\": " + std::strerror(errno));
+
+    // Picture formats beyond PNG come from plugins, which need an application object.
+    QCoreApplication app(argc, argv);
+    std::printf("powermenu-check: theme \"%s\", screen %dx%d\n", theme.c_str(), screen.width(), screen.height());
+    const ConfCheck conf = check_conf("conf.ini");
+    const ThemeFiles files = check_files();
+    print_settings(conf);
+    print_files(files);
+
+    Problems problems = conf.problems;
+    problems.insert(problems.end(), files.problems.begin(), files.problems.end());
+    const Problems layout = check_layout(conf, files, screen);
+    problems.insert(problems.end(), layout.begin(), layout.end());
+    // conf.ini's problems in line order first, then those of the other files.
+    std::stable_sort(problems.begin(), problems.end(), [](const Problem& a, const Problem& b) {
+        const bool a_conf = a.file == "conf.ini", b_conf = b.file == "conf.ini";
+        return a_conf != b_conf ? a_conf : a_conf && a.line < b.line;
+    });
+    print_problems(problems);
+    return problems.empty() ? 0 : 1;
+}
