@@ -26,6 +26,8 @@ def listening_port(pid):
         if target.startswith("socket:["):
             inodes.add(target[8:-1])
     for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        if not os.path.exists(table):
+            continue
         with open(table) as lines:
             next(lines)
             for line in lines:
