@@ -44,6 +44,12 @@ const QRgb kLineColor = qRgb(0x00, 0xff, 0x00);
 constexpr int kQuitDeadlineMs = 20000;
 constexpr int kTimedOut = 99;
 
+bool shown(MyZKbMain& menu)
+{
+    menu.show();
+    return QTest::qWaitForWindowExposed(&menu);
+}
+
 } // namespace
 
 class TouchMenuTest : public QObject {
@@ -167,8 +173,7 @@ void TouchMenuTest::press_focuses_the_target_under_it()
     QFETCH(QPoint, press);
     write_theme(overrides);
     MyZKbMain menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(shown(menu));
 
     QTest::mousePress(&menu, Qt::LeftButton, {}, press);
 
@@ -181,8 +186,7 @@ void TouchMenuTest::press_focuses_the_target_under_it()
 void TouchMenuTest::press_draws_the_focus()
 {
     MyZKbMain menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(shown(menu));
     const QPoint item0_corner(30, 60);
     const QPoint item1_corner(96, 60);
     QCOMPARE(menu.grab().toImage().pixel(item0_corner), kPictureColor);
@@ -212,8 +216,7 @@ void TouchMenuTest::release_away_from_the_press_confirms_nothing()
     QFETCH(QPoint, press);
     QFETCH(QPoint, release);
     MyZKbMain menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(shown(menu));
 
     QTest::mousePress(&menu, Qt::LeftButton, {}, press);
     QTest::mouseMove(&menu, release);
@@ -228,8 +231,7 @@ void TouchMenuTest::release_away_from_the_press_confirms_nothing()
 void TouchMenuTest::tap_on_an_item_runs_its_script_once()
 {
     MyZKbMain menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(shown(menu));
 
     QTest::mouseClick(&menu, Qt::LeftButton, {}, kItem2);
 
@@ -242,8 +244,7 @@ void TouchMenuTest::tap_on_an_item_runs_its_script_once()
 void TouchMenuTest::tap_on_cancel_ends_without_a_script()
 {
     MyZKbMain menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(shown(menu));
 
     QTest::mouseClick(&menu, Qt::LeftButton, {}, kCancel);
 
@@ -256,8 +257,7 @@ void TouchMenuTest::tap_on_cancel_ends_without_a_script()
 void TouchMenuTest::taps_are_ignored_while_a_confirm_is_pending()
 {
     MyZKbMain menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(shown(menu));
 
     QTest::keyClick(&menu, Qt::Key_Return);
     QTest::mouseClick(&menu, Qt::LeftButton, {}, kItem0);
