@@ -25,8 +25,10 @@ class TouchOnX11(unittest.TestCase):
         # Xvfb picks a free display number itself and writes it to the pipe.
         read_end, write_end = os.pipe()
         width, height = SCREEN_SIZE
+        # Without -noreset the server resets when its last client leaves,
+        # which a screenshot taken before the menu has connected would cause.
         start(self, ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-                     "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
+                     "-nolisten", "tcp", "-noreset"], pass_fds=[write_end])
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             number = pipe.readline().strip()
@@ -41,8 +43,11 @@ class TouchOnX11(unittest.TestCase):
         return Picture.from_ppm(ppm)
 
     def wait_for_focus(self, target):
-        wait_until(lambda: self.screenshot().pixel(CORNER[target]) == LINE,
-                   f"the focus to show on {target}")
+        def focus_shown():
+            if self.menu.poll() is not None:
+                raise AssertionError(f"the menu ended early, with status {self.menu.returncode}")
+            return self.screenshot().pixel(CORNER[target]) == LINE
+        wait_until(focus_shown, f"the focus to show on {target}")
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True)
