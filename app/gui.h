@@ -7,6 +7,7 @@
 #include <cstdio>
 
 class QKeyEvent;
+class QMouseEvent;
 class QPaintEvent;
 
 // The menu's one window. Settings and menu state are plain members: the key
@@ -47,8 +48,23 @@ public:
 
     QImage bg_image;
 
+protected:
+    // A tap on an item or the cancel button works like moving the focus
+    // there and pressing Return; touch screens arrive as mouse events.
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
 private slots:
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void slotTimeout();
+
+private:
+    // The key and touch paths share these, so a tap confirms exactly as Return does.
+    bool confirm_pending() const;
+    void confirm();
+
+    // What the finger went down on: a top-row item 0 to 2, 3 for the cancel
+    // button, -1 for nothing.
+    int pressed_target = -1;
 };

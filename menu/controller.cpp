@@ -50,9 +50,7 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
         close();
         return;
     }
-    // Once a choice is confirmed it is final: more keys could otherwise move
-    // sel_index past the command table or turn a cancel into a command.
-    if (sel_index >= kItemCount || cancel_now)
+    if (confirm_pending())
         return;
 
     switch (binding->role) {
@@ -73,16 +71,28 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
         sel_index = (sel_index + 1) % kItemCount;
         break;
     case Role::Confirm:
-        if (cancel_focus)
-            cancel_now = true;
-        else
-            sel_index += kItemCount;
-        QTimer::singleShot(kPressedMs, this, SLOT(slotTimeout()));
+        confirm();
         break;
     case Role::Close:
         break;
     }
     update();
+}
+
+// Once a choice is confirmed it is final: more input could otherwise move
+// sel_index past the command table or turn a cancel into a command.
+bool MyZKbMain::confirm_pending() const
+{
+    return sel_index >= kItemCount || cancel_now;
+}
+
+void MyZKbMain::confirm()
+{
+    if (cancel_focus)
+        cancel_now = true;
+    else
+        sel_index += kItemCount;
+    QTimer::singleShot(kPressedMs, this, SLOT(slotTimeout()));
 }
 
 void MyZKbMain::slotTimeout()

@@ -1,0 +1,85 @@
+#include "app/gui.h"
+
+#include <QMouseEvent>
+#include <QPointF>
+
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+
+namespace {
+
+// Where a target's highlight stands in the picture; the picture itself
+// stands at (start_x, start_y) on the screen.
+struct TouchTarget {
+    int MyZKbMain::*x;
+    int MyZKbMain::*y;
+    int MyZKbMain::*width;
+    int MyZKbMain::*height;
+};
+
+constexpr TouchTarget kTargets[] = {
+    {&MyZKbMain::reflash_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
+    {&MyZKbMain::shut_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
+    {&MyZKbMain::reboot_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
+    {&MyZKbMain::cancel_x, &MyZKbMain::icon1_y, &MyZKbMain::width1, &MyZKbMain::height1},
+};
+constexpr int kCancelTarget = std::size(kTargets) - 1;
+constexpr int kNoTarget = -1;
+
+// conf.ini may hold any int, so start + offset + size is summed in 64 bits
+// where it cannot wrap round onto the screen.
+bool spans(int start, int offset, int size, double point)
+{
+    const std::int64_t low = std::int64_t{start} + offset;
+    const double pixel = std::floor(point);
+    return pixel >= low && pixel < low + size;
+}
+
+bool contains(const MyZKbMain& menu, const TouchTarget& target, QPointF point)
+{
+    return spans(menu.start_x, menu.*target.x, menu.*target.width, point.x())
+        && spans(menu.start_y, menu.*target.y, menu.*target.height, point.y());
+}
+
+int target_at(const MyZKbMain& menu, QPointF point)
+{
+    for (int i = 0; i < static_cast<int>(std::size(kTargets)); ++i)
+        if (contains(menu, kTargets[i], point))
+            return i;
+    return kNoTarget;
+}
+
+void focus(MyZKbMain& menu, int target)
+{
+    menu.cancel_focus = target == kCancelTarget;
+    if (!menu.cancel_focus)
+        menu.sel_index = target;
+}
+
+} // namespace
+
+void MyZKbMain::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    pressed_target = confirm_pending() ? kNoTarget : target_at(*this, e->position());
+    if (pressed_target == kNoTarget)
+        return;
+    focus(*this, pressed_target);
+    update();
+}
+
+void MyZKbMain::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    const int target = pressed_target;
+    pressed_target = kNoTarget;
+    if (target == kNoTarget || confirm_pending() || !contains(*this, kTargets[target], e->position()))
+        return;
+    // A key may have moved the focus while the finger was down; the finger wins.
+    focus(*this, target);
+    confirm();
+    update();
+}

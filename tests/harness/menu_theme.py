@@ -1,0 +1,65 @@
+"""A theme folder for end-to-end runs: plain pictures whose pixels a test can
+predict, and item scripts that only note in ran.log that they ran."""
+
+import os
+import struct
+import zlib
+
+# Picture coordinates; the picture (200 x 280) stands at (20, 20) on a
+# 240 x 320 screen. Every highlight's top-left corner has an even x + y, where
+# the focus stipple sets its pixel.
+CONF = {
+    "icon0_y": 40, "icon1_y": 200, "width0": 50, "width1": 100,
+    "height0": 60, "height1": 40, "reflash_x": 10, "shut_x": 76,
+    "reboot_x": 140, "cancel_x": 50, "start_x": 20, "start_y": 20,
+    "line_color": 0x00FF00,
+}
+SCREEN_SIZE = (240, 320)
+PICTURE_SIZE = (200, 280)
+
+PICTURE = (0x40, 0x40, 0x40)
+POWER_OFF = (0x00, 0x00, 0xFF)
+LINE = (0x00, 0xFF, 0x00)
+BLACK = (0, 0, 0)
+
+# Screen points: the middle of each target, and each highlight's top-left corner.
+TAP = {"item0": (55, 90), "item1": (120, 90), "item2": (185, 90), "cancel": (120, 240)}
+CORNER = {"item0": (30, 60), "item1": (96, 60), "item2": (160, 60), "cancel": (70, 220)}
+GAP = (88, 90)
+OUTSIDE_PICTURE = (5, 5)
+
+
+def _write_png(path, size, rgb):
+    width, height = size
+    row = b"\x00" + bytes(rgb) * width
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+                  + chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
+
+
+def make_theme(folder):
+    """Fills folder with conf.ini, the two pictures and three item scripts."""
+    with open(os.path.join(folder, "conf.ini"), "w") as conf:
+        conf.writelines(f"{key}={value}\n" for key, value in CONF.items())
+    _write_png(os.path.join(folder, "velmorine.png"), PICTURE_SIZE, PICTURE)
+    _write_png(os.path.join(folder, "poweroff.png"), SCREEN_SIZE, POWER_OFF)
+    for item in range(3):
+        script = os.path.join(folder, f"item{item}.sh")
+        with open(script, "w") as out:
+            out.write(f"#!/bin/sh\necho item{item} >> ran.log\n")
+        os.chmod(script, 0o755)
+
+
+def scripts_run(folder):
+    """What the item scripts noted, one line per run: "" when none ran."""
+    try:
+        with open(os.path.join(folder, "ran.log")) as log:
+            return log.read()
+    except FileNotFoundError:
+        return ""
