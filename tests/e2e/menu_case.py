@@ -112,21 +112,23 @@ class MenuTestCase(unittest.TestCase):
         self._last_shot = self.xserver.screenshot()
         return self._last_shot
 
-    def wait_for_screen(self, condition, what):
-        """Polls screenshots until condition(shot) holds. A failed wait keeps the last
-        screenshot as a PNG next to the test's output and names it."""
-        seen = []
+    def wait_for_screen(self, condition, what, describe=None):
+        """Polls screenshots until condition(shot) holds. A failed wait says what
+        describe(shot) made of the last screenshot, keeps it as a PNG and names the file."""
+        seen = ["nothing"]
 
         def check():
             shot = self.shot()
             try:
-                return condition(shot)
+                if condition(shot):
+                    return True
+                seen[0] = describe(shot) if describe else "something else"
             except AssertionError as unclear:
-                seen.append(str(unclear))
-                return False
+                seen[0] = str(unclear)
+            return False
 
         try:
-            wait_until(check, SCREEN_SECONDS, what, lambda: seen[-1] if seen else "nothing unusual")
+            wait_until(check, SCREEN_SECONDS, what, lambda: seen[0])
         except AssertionError as failure:
             raise AssertionError(f"{failure}; screen saved as {self._keep_last_shot()}") from None
 
@@ -138,9 +140,17 @@ class MenuTestCase(unittest.TestCase):
         name = re.sub(r"\W+", "_", self.id().split(".")[-1])
         return self._last_shot.save_png(os.path.join(folder, name + ".png"))
 
-    def wait_for_highlight(self, theme, target, style=menu_view.FOCUS):
-        self.wait_for_screen(lambda shot: menu_view.highlight(shot, theme) == (target, style),
-                             f"a {style} highlight on {target}")
+    def wait_for_highlight(self, theme, target, style=menu_view.FOCUS, after=()):
+        """Waits for the highlight; `after` names the keys pressed so far, for the message."""
+        try:
+            self.wait_for_screen(
+                lambda shot: menu_view.highlight(shot, theme) == (target, style),
+                f"a {style} highlight on {target}",
+                lambda shot: menu_view.describe(menu_view.highlight(shot, theme)))
+        except AssertionError as failure:
+            if not after:
+                raise
+            raise AssertionError(f"after {' '.join(after)}: {failure}") from None
 
     def wait_for_scripts(self, theme, expected):
         wait_until(lambda: theme.scripts_run() == expected, SCREEN_SECONDS,

@@ -56,3 +56,7 @@ def highlight(shot, theme):
     if len(found) > 1:
         raise AssertionError(f"more than one target is highlighted: {found}")
     return found[0] if found else None
+
+
+def describe(found):
+    return f"a {found[1]} highlight on {found[0]}" if found else "no highlight"
