@@ -34,8 +34,11 @@ class MenuRun:
                                             env=xserver.client_env(), stdin=subprocess.DEVNULL,
                                             stdout=output, stderr=subprocess.STDOUT,
                                             start_new_session=True)
-        self.window = xserver.wait_for_window("shut_down", self.process)
-        xserver.focus(self.window)
+
+    def wait_until_ready(self):
+        """Waits until the window is mapped, then gives it the keyboard."""
+        window = self.xserver.wait_for_window("shut_down", self.process)
+        self.xserver.focus(window)
 
     def output(self):
         with open(self._output_path, errors="replace") as output:
@@ -64,8 +67,11 @@ class MenuRun:
         self.theme.release_scripts()
         if self.process.poll() is not None:
             return
-        for sig in (signal.SIGCONT, signal.SIGTERM):
-            os.killpg(self.process.pid, sig)
+        try:
+            for sig in (signal.SIGCONT, signal.SIGTERM):
+                os.killpg(self.process.pid, sig)
+        except ProcessLookupError:
+            pass
         try:
             self.process.wait(timeout=STOP_SECONDS)
         except subprocess.TimeoutExpired:
@@ -106,6 +112,7 @@ class MenuTestCase(unittest.TestCase):
         output = os.path.join(self.work, os.path.basename(theme.folder) + ".out")
         run = MenuRun(self.xserver, theme, args, output)
         self.addCleanup(run.stop)
+        run.wait_until_ready()
         return run
 
     def shot(self):
