@@ -32,7 +32,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "powermenu: no display found; starting a virtual 240x320 X display"
-exec 3< <(Xvfb -displayfd 1 -screen 0 240x320x24 -nolisten tcp 2>/dev/null)
+exec 3< <(Xvfb -displayfd 1 -screen 0 240x320x24 -nolisten tcp -noreset 2>/dev/null)
 xvfb_pid=$!
 read -r -t 10 number <&3 || { echo "powermenu: the virtual display did not start (Xvfb)" >&2; exit 1; }
 export DISPLAY=:$number
