@@ -1,8 +1,11 @@
 #include "app/gui.h"
+#include "app/instance_lock.h"
 #include "platform/ZApplication.h"
 
 int main(int argc, char** argv)
 {
+    if (!lock_theme_folder())
+        return 1;
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* window = new MyZKbMain;
     app->setMainWidget(window);
