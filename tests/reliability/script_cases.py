@@ -1,0 +1,49 @@
+"""Item scripts that are missing, broken, noisy or slow: the menu ends when they end."""
+
+from harness import POWEROFF_RGB, Case, logging_script, wait_colour, write_script
+from xsession import Failure, wait_for
+
+SLOW_SECONDS = 4
+
+
+def item2(body):
+    def spoil(theme):
+        write_script(theme, "item2.sh", logging_script("item2") + body)
+    return spoil
+
+
+def not_executable(theme):
+    (theme / "item2.sh").chmod(0o644)
+
+
+def prints_megabytes(menu, theme):
+    size = (theme / "menu-output.txt").stat().st_size
+    if size < 20_000_000:
+        raise Failure(f"the script's 20 MB of output did not all arrive ({size} bytes)")
+
+
+def power_off_picture_while_script_runs(menu, xserver):
+    wait_for(lambda: (menu.theme / "started").exists(), 60, "the slow script to start")
+    wait_colour(xserver, (120, 160), POWEROFF_RGB)
+    if not menu.running() and not (menu.theme / "finished").exists():
+        raise Failure("the menu ended while its script was still running")
+
+
+def ended_after_script(menu, theme):
+    if not (theme / "finished").exists():
+        raise Failure("the menu ended before its script had finished")
+    if menu.elapsed < SLOW_SECONDS:
+        raise Failure(f"the menu ended after {menu.elapsed:.1f} s, before the script's {SLOW_SECONDS} s")
+
+
+CASES = [
+    Case("missing", lambda theme: (theme / "item2.sh").unlink(), runs=()),
+    Case("not executable", not_executable, runs=()),
+    Case("exits with status 3", item2("exit 3\n")),
+    Case("killed by SIGKILL", item2("kill -KILL $$\n")),
+    Case("killed by SIGSEGV", item2("kill -SEGV $$\n")),
+    Case("prints 20 MB", item2("head -c 20000000 /dev/zero | tr '\\0' x\n"), after=prints_megabytes),
+    Case(f"runs for {SLOW_SECONDS} seconds",
+         item2(f": > started\nsleep {SLOW_SECONDS}\n: > finished\n"),
+         while_running=power_off_picture_while_script_runs, after=ended_after_script),
+]
