@@ -124,9 +124,10 @@ class Screenshot:
 class Menu:
     """One powermenu process in a theme folder, stopped with its scripts on exit."""
 
-    def __init__(self, xserver, program, theme):
+    def __init__(self, xserver, command, theme):
+        """command: the program's path, or a list that runs it under another program."""
         self.xserver = xserver
-        self.program = program
+        self.command = [command] if isinstance(command, str) else list(command)
         self.theme = theme
         self.proc = None
         self.status = None
@@ -137,7 +138,7 @@ class Menu:
         self.output = open(self.theme / "menu-output.txt", "wb")
         self.started = time.monotonic()
         # A session of its own, so that cleaning up reaches the item scripts too.
-        self.proc = subprocess.Popen([self.program], cwd=self.theme, env=self.xserver.env,
+        self.proc = subprocess.Popen(self.command, cwd=self.theme, env=self.xserver.env,
                                      stdin=subprocess.DEVNULL, stdout=self.output,
                                      stderr=subprocess.STDOUT, start_new_session=True)
         return self
