@@ -34,6 +34,11 @@ def huge_png():
     return pictures.huge_blank(30000, 30000)
 
 
+@lru_cache(maxsize=None)
+def largest_png():
+    return pictures.solid(5600, 5600, MENU_RGB)
+
+
 def jpeg(path, good):
     subprocess.run(["/usr/bin/convert", "-size", "240x320", "xc:rgb(40,60,200)", f"jpeg:{path}"],
                    check=True, timeout=60)
@@ -69,6 +74,9 @@ CASES = [
     Case("a symlink to /dev/zero", both(lambda path, good: path.symlink_to("/dev/zero"))),
     Case("a PNG that declares 30000x30000 pixels", write(lambda good: huge_png()),
          peak_limit_mib=400),
+    # Qt refuses to decode more than 128 MiB; the menu must stay near that.
+    Case("the largest picture Qt decodes, 5600x5600", write(lambda good: largest_png()),
+         peak_limit_mib=800),
     Case("16-bit PNG with transparency",
          write(lambda good: pictures.half_transparent_16bit(240, 320, GREEN)),
          keys=shows_before_keys([(LEFT_POINT, GREEN), (RIGHT_POINT, BLACK)])),

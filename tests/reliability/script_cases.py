@@ -36,6 +36,13 @@ def ended_after_script(menu, theme):
         raise Failure(f"the menu ended after {menu.elapsed:.1f} s, before the script's {SLOW_SECONDS} s")
 
 
+def holds_nothing_of_the_menu(menu, theme):
+    held = (theme / "fds.txt").read_text().split("\n")
+    leaked = [target for target in held if target == str(theme) or target.startswith("socket:")]
+    if leaked:
+        raise Failure(f"the script inherited the menu's {leaked}")
+
+
 CASES = [
     Case("missing", lambda theme: (theme / "item2.sh").unlink(), runs=()),
     Case("not executable", not_executable, runs=()),
@@ -43,6 +50,9 @@ CASES = [
     Case("killed by SIGKILL", item2("kill -KILL $$\n")),
     Case("killed by SIGSEGV", item2("kill -SEGV $$\n")),
     Case("prints 20 MB", item2("head -c 20000000 /dev/zero | tr '\\0' x\n"), after=prints_megabytes),
+    Case("inherits neither the folder lock nor the X connection",
+         item2('for fd in /proc/$$/fd/*; do readlink "$fd"; done > fds.txt\n'),
+         after=holds_nothing_of_the_menu),
     Case(f"runs for {SLOW_SECONDS} seconds",
          item2(f": > started\nsleep {SLOW_SECONDS}\n: > finished\n"),
          while_running=power_off_picture_while_script_runs, after=ended_after_script),
