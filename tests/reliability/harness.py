@@ -11,7 +11,7 @@ import shutil
 import tempfile
 import time
 import traceback
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Optional
 
@@ -43,7 +43,6 @@ class Case:
     skip: Optional[str] = None
     # Peak memory the menu may use, in MiB.
     peak_limit_mib: Optional[int] = None
-    notes: list = field(default_factory=list)
 
 
 def logging_script(item):

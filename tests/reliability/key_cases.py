@@ -30,7 +30,7 @@ def burst(count, seed):
 
 
 def held(*steps):
-    """Holds each (key, seconds) in turn, then presses the trailing keys."""
+    """Steps in order: a (key, seconds) pair holds that key down, a name presses it once."""
     def keys(xserver):
         for step in steps:
             if isinstance(step, tuple):
