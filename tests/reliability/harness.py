@@ -43,6 +43,8 @@ class Case:
     skip: Optional[str] = None
     # Peak memory the menu may use, in MiB.
     peak_limit_mib: Optional[int] = None
+    # Standard output and error are a pipe whose reader has gone.
+    closed_output: bool = False
 
 
 def logging_script(item):
@@ -89,7 +91,7 @@ def wait_colour(xserver, point, rgb, tolerance=0, seconds=30):
 def run_case(xserver, program, case, workdir):
     theme = make_theme(workdir / "theme")
     case.spoil(theme)
-    with Menu(xserver, program, theme) as menu:
+    with Menu(xserver, program, theme, case.closed_output) as menu:
         menu.wait_window()
         drive(xserver, case.keys)
         if case.while_running:

@@ -43,6 +43,12 @@ def holds_nothing_of_the_menu(menu, theme):
         raise Failure(f"the script inherited the menu's {leaked}")
 
 
+def sigpipe_at_default(menu, theme):
+    ignored = int((theme / "sigign.txt").read_text().split()[1], 16)
+    if ignored & (1 << (13 - 1)):
+        raise Failure("the script started with SIGPIPE ignored")
+
+
 CASES = [
     Case("missing", lambda theme: (theme / "item2.sh").unlink(), runs=()),
     Case("not executable", not_executable, runs=()),
@@ -50,6 +56,9 @@ CASES = [
     Case("killed by SIGKILL", item2("kill -KILL $$\n")),
     Case("killed by SIGSEGV", item2("kill -SEGV $$\n")),
     Case("prints 20 MB", item2("head -c 20000000 /dev/zero | tr '\\0' x\n"), after=prints_megabytes),
+    Case("prints into a pipe nobody reads", item2("echo into the void\n"), closed_output=True),
+    Case("starts with SIGPIPE at its default", item2("grep '^SigIgn' /proc/$$/status > sigign.txt\n"),
+         after=sigpipe_at_default),
     Case("inherits neither the folder lock nor the X connection",
          item2('for fd in /proc/$$/fd/*; do readlink "$fd"; done > fds.txt\n'),
          after=holds_nothing_of_the_menu),

@@ -124,9 +124,11 @@ class Screenshot:
 class Menu:
     """One powermenu process in a theme folder, stopped with its scripts on exit."""
 
-    def __init__(self, xserver, command, theme):
-        """command: the program's path, or a list that runs it under another program."""
+    def __init__(self, xserver, command, theme, closed_output=False):
+        """command: the program's path, or a list that runs it under another program.
+        closed_output: standard output and error are a pipe that nobody reads any more."""
         self.xserver = xserver
+        self.closed_output = closed_output
         self.command = [command] if isinstance(command, str) else list(command)
         self.theme = theme
         self.proc = None
@@ -136,11 +138,21 @@ class Menu:
 
     def __enter__(self):
         self.output = open(self.theme / "menu-output.txt", "wb")
+        output, env = self.output.fileno(), self.xserver.env
+        if self.closed_output:
+            unread, output = os.pipe()
+            os.close(unread)
+            # Without it Qt has a warning to write, so the pipe is written to for sure.
+            env = {k: v for k, v in env.items() if k != "XDG_RUNTIME_DIR"}
         self.started = time.monotonic()
         # A session of its own, so that cleaning up reaches the item scripts too.
-        self.proc = subprocess.Popen(self.command, cwd=self.theme, env=self.xserver.env,
-                                     stdin=subprocess.DEVNULL, stdout=self.output,
-                                     stderr=subprocess.STDOUT, start_new_session=True)
+        try:
+            self.proc = subprocess.Popen(self.command, cwd=self.theme, env=env,
+                                         stdin=subprocess.DEVNULL, stdout=output,
+                                         stderr=output, start_new_session=True)
+        finally:
+            if self.closed_output:
+                os.close(output)
         return self
 
     def __exit__(self, *exc):
