@@ -1,5 +1,6 @@
 """One menu per theme folder: a power key pressed twice must not open two menus."""
 
+import contextlib
 import os
 import signal
 from dataclasses import dataclass
@@ -36,6 +37,27 @@ def second_menu_ends_at_once(xserver, program, workdir):
     if runs_of(theme) != ("item2",):
         raise Failure(f"expected only item2 to run, got {list(runs_of(theme))}")
     return f"second menu: {second.describe()} after {second.elapsed:.1f} s"
+
+
+def menus_started_together_show_one(xserver, program, workdir):
+    theme = make_theme(workdir / "theme")
+    with contextlib.ExitStack() as stack:
+        menus = [stack.enter_context(Menu(xserver, program, theme)) for _ in range(5)]
+        wait_for(lambda: sum(not menu.running() for menu in menus) == 4, 60,
+                 "all but one of five menus to end")
+        ended = [menu.describe() for menu in menus if menu.status is not None]
+        if ended != ["exit 1"] * 4:
+            raise Failure(f"the menus that ended: {ended}, not four times exit 1")
+        survivor = next(menu for menu in menus if menu.status is None)
+        survivor.wait_window()
+        if len(xserver.menu_windows()) != 1:
+            raise Failure(f"{len(xserver.menu_windows())} menu windows are showing, not 1")
+        xserver.keys(["Right", "Return"])
+        for menu in menus:
+            menu.wait_exit()
+    if runs_of(theme) != ("item2",):
+        raise Failure(f"expected only item2 to run, got {list(runs_of(theme))}")
+    return "one showed, four ended with exit 1"
 
 
 def killed_menu_does_not_block_the_next(xserver, program, workdir):
@@ -91,6 +113,7 @@ def run(xserver, program, flow, workdir):
 CASES = [
     Flow("a second menu in the same folder exits 1 at once, showing no window",
          second_menu_ends_at_once),
+    Flow("five menus started at once: one shows, four exit 1", menus_started_together_show_one),
     Flow("a menu killed by SIGKILL does not keep the next from starting",
          killed_menu_does_not_block_the_next),
     Flow("a process left behind by a script does not keep the next from starting",
