@@ -44,6 +44,11 @@ def jpeg(path, good):
                    check=True, timeout=60)
 
 
+def huge_jpeg(path, good):
+    jpeg(path, good)
+    path.write_bytes(pictures.with_jpeg_size(path.read_bytes(), 30000, 30000))
+
+
 def shows(point_colours, tolerance=0):
     def check(menu, xserver):
         for point, rgb in point_colours:
@@ -74,6 +79,11 @@ CASES = [
     Case("a symlink to /dev/zero", both(lambda path, good: path.symlink_to("/dev/zero"))),
     Case("a PNG that declares 30000x30000 pixels", write(lambda good: huge_png()),
          peak_limit_mib=400),
+    *[Case(f"{kind} declaring 30000x30000 pixels, named .png", write(lambda good, data=data: data),
+           peak_limit_mib=400)
+      for kind, data in pictures.declared_huge_headers(30000, 30000).items()],
+    Case("JPEG declaring 30000x30000 pixels, named .png", both(huge_jpeg), peak_limit_mib=400,
+         skip=imagemagick_missing()),
     # Qt refuses to decode more than 128 MiB; the menu must stay near that.
     Case("the largest picture Qt decodes, 5600x5600", write(lambda good: largest_png()),
          peak_limit_mib=800),

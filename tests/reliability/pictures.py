@@ -44,3 +44,23 @@ def huge_blank(width, height):
     """A valid 1-bit grey picture: a few hundred kilobytes on disk, gigabytes once decoded."""
     row = bytes((width + 7) // 8)
     return _png(width, height, 1, 0, (row for _ in range(height)))
+
+
+def declared_huge_headers(width, height):
+    """Headers of other formats Qt reads, each declaring width x height pixels over a few bytes."""
+    bmp = (b"BM" + struct.pack("<IHHI", 54, 0, 0, 54)
+           + struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, 0, 2835, 2835, 0, 0))
+    return {
+        "PPM": f"P6\n{width} {height}\n255\n".encode() + bytes(64),
+        "XPM": f'/* XPM */\nstatic char *x[] = {{\n"{width} {height} 1 1",\n"a c #ff0000",\n'.encode(),
+        "XBM": f"#define x_width {width}\n#define x_height {height}\nstatic char x_bits[] = {{\n0x00,\n".encode(),
+        "BMP": bmp + bytes(64),
+    }
+
+
+def with_jpeg_size(jpeg, width, height):
+    """A JPEG whose frame header claims width x height instead of its real size."""
+    data = bytearray(jpeg)
+    frame = data.find(b"\xff\xc0")
+    data[frame + 5:frame + 9] = struct.pack(">HH", height, width)
+    return bytes(data)
