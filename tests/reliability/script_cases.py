@@ -1,9 +1,18 @@
 """Item scripts that are missing, broken, noisy or slow: the menu ends when they end."""
 
+import signal
+import time
+
 from harness import POWEROFF_RGB, Case, logging_script, wait_colour, write_script
 from xsession import Failure, wait_for
 
-SLOW_SECONDS = 4
+HOLD_SECONDS = 3
+# Waits for the test's go-ahead, or gives up after a minute.
+SLOW_SCRIPT = """: > started
+i=0
+while [ ! -e go ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+: > finished
+"""
 
 
 def item2(body):
@@ -23,17 +32,20 @@ def prints_megabytes(menu, theme):
 
 
 def power_off_picture_while_script_runs(menu, xserver):
+    """Holds the script for a few seconds, checking the screen, then lets it finish."""
     wait_for(lambda: (menu.theme / "started").exists(), 60, "the slow script to start")
-    wait_colour(xserver, (120, 160), POWEROFF_RGB)
-    if not menu.running() and not (menu.theme / "finished").exists():
-        raise Failure("the menu ended while its script was still running")
+    held_until = time.monotonic() + HOLD_SECONDS
+    while time.monotonic() < held_until:
+        wait_colour(xserver, (120, 160), POWEROFF_RGB)
+        if not menu.running():
+            raise Failure(f"the menu ended ({menu.describe()}) while its script was still running")
+        time.sleep(0.5)
+    (menu.theme / "go").touch()
 
 
 def ended_after_script(menu, theme):
     if not (theme / "finished").exists():
         raise Failure("the menu ended before its script had finished")
-    if menu.elapsed < SLOW_SECONDS:
-        raise Failure(f"the menu ended after {menu.elapsed:.1f} s, before the script's {SLOW_SECONDS} s")
 
 
 def holds_nothing_of_the_menu(menu, theme):
@@ -45,7 +57,7 @@ def holds_nothing_of_the_menu(menu, theme):
 
 def sigpipe_at_default(menu, theme):
     ignored = int((theme / "sigign.txt").read_text().split()[1], 16)
-    if ignored & (1 << (13 - 1)):
+    if ignored & (1 << (signal.SIGPIPE - 1)):
         raise Failure("the script started with SIGPIPE ignored")
 
 
@@ -62,7 +74,6 @@ CASES = [
     Case("inherits neither the folder lock nor the X connection",
          item2('for fd in /proc/$$/fd/*; do readlink "$fd"; done > fds.txt\n'),
          after=holds_nothing_of_the_menu),
-    Case(f"runs for {SLOW_SECONDS} seconds",
-         item2(f": > started\nsleep {SLOW_SECONDS}\n: > finished\n"),
+    Case(f"runs for {HOLD_SECONDS} seconds and more", item2(SLOW_SCRIPT),
          while_running=power_off_picture_while_script_runs, after=ended_after_script),
 ]
