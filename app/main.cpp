@@ -1,8 +1,17 @@
 #include "app/gui.h"
+#include "app/instance_lock.h"
 #include "platform/ZApplication.h"
+
+#include <csignal>
 
 int main(int argc, char** argv)
 {
+    if (!lock_theme_folder())
+        return 1;
+    // A warning written to a pipe that nobody reads any more must fail, not
+    // kill the menu. A handler rather than SIG_IGN: the item scripts start
+    // with handlers reset, but would inherit an ignored SIGPIPE.
+    std::signal(SIGPIPE, [](int) {});
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* window = new MyZKbMain;
     app->setMainWidget(window);

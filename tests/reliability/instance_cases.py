@@ -1,0 +1,122 @@
+"""One menu per theme folder: a power key pressed twice must not open two menus."""
+
+import contextlib
+import os
+import signal
+from dataclasses import dataclass
+from typing import Callable, Optional
+
+from harness import logging_script, make_theme, runs_of, write_script
+from xsession import Failure, Menu, wait_for
+
+
+@dataclass
+class Flow:
+    name: str
+    function: Callable
+    skip: Optional[str] = None
+
+
+def expect(menu, description):
+    if menu.describe() != description:
+        raise Failure(f"expected {description}, got {menu.describe()}")
+
+
+def second_menu_ends_at_once(xserver, program, workdir):
+    theme = make_theme(workdir / "theme")
+    with Menu(xserver, program, theme) as first:
+        first.wait_window()
+        with Menu(xserver, program, theme) as second:
+            second.wait_exit(30)
+            expect(second, "exit 1")
+        if len(xserver.menu_windows()) != 1:
+            raise Failure(f"{len(xserver.menu_windows())} menu windows are showing, not 1")
+        xserver.keys(["Right", "Return"])
+        first.wait_exit()
+        expect(first, "exit 1")
+    if runs_of(theme) != ("item2",):
+        raise Failure(f"expected only item2 to run, got {list(runs_of(theme))}")
+    return f"second menu: {second.describe()} after {second.elapsed:.1f} s"
+
+
+def menus_started_together_show_one(xserver, program, workdir):
+    theme = make_theme(workdir / "theme")
+    with contextlib.ExitStack() as stack:
+        menus = [stack.enter_context(Menu(xserver, program, theme)) for _ in range(5)]
+        wait_for(lambda: sum(not menu.running() for menu in menus) == 4, 60,
+                 "all but one of five menus to end")
+        ended = [menu.describe() for menu in menus if menu.status is not None]
+        if ended != ["exit 1"] * 4:
+            raise Failure(f"the menus that ended: {ended}, not four times exit 1")
+        survivor = next(menu for menu in menus if menu.status is None)
+        survivor.wait_window()
+        if len(xserver.menu_windows()) != 1:
+            raise Failure(f"{len(xserver.menu_windows())} menu windows are showing, not 1")
+        xserver.keys(["Right", "Return"])
+        for menu in menus:
+            menu.wait_exit()
+    if runs_of(theme) != ("item2",):
+        raise Failure(f"expected only item2 to run, got {list(runs_of(theme))}")
+    return "one showed, four ended with exit 1"
+
+
+def killed_menu_does_not_block_the_next(xserver, program, workdir):
+    theme = make_theme(workdir / "theme")
+    with Menu(xserver, program, theme) as crashed:
+        crashed.wait_window()
+        os.killpg(crashed.proc.pid, signal.SIGKILL)
+        crashed.wait_exit()
+    wait_for(lambda: not xserver.menu_windows(), 30, "the killed menu's window to go")
+    return shows_and_cancels(xserver, program, theme)
+
+
+def script_leftovers_do_not_block_the_next(xserver, program, workdir):
+    theme = make_theme(workdir / "theme")
+    # The script leaves a process behind that inherits whatever the menu did not close.
+    write_script(theme, "item2.sh", logging_script("item2")
+                 + "sleep 120 >/dev/null 2>&1 &\necho $! > leftover.pid\n")
+    with Menu(xserver, program, theme) as first:
+        first.wait_window()
+        xserver.keys(["Right", "Return"])
+        first.wait_exit()
+        expect(first, "exit 1")
+        leftover = int((theme / "leftover.pid").read_text())
+        os.kill(leftover, 0)
+        return shows_and_cancels(xserver, program, theme, ("item2",))
+
+
+def other_folders_have_menus_of_their_own(xserver, program, workdir):
+    one, other = make_theme(workdir / "one"), make_theme(workdir / "other")
+    with Menu(xserver, program, one) as first, Menu(xserver, program, other) as second:
+        wait_for(lambda: len(xserver.menu_windows()) == 2 or not second.running(), 60,
+                 "two menu windows")
+        if not second.running():
+            raise Failure(f"the menu in another folder ended: {second.describe()}")
+    return "both showed"
+
+
+def shows_and_cancels(xserver, program, theme, runs_before=()):
+    with Menu(xserver, program, theme) as menu:
+        menu.wait_window()
+        xserver.keys(["F2"])
+        menu.wait_exit()
+        expect(menu, "exit 1")
+    if runs_of(theme) != runs_before:
+        raise Failure(f"expected scripts {list(runs_before)}, got {list(runs_of(theme))}")
+    return f"the next menu showed and ended: {menu.describe()}"
+
+
+def run(xserver, program, flow, workdir):
+    return flow.function(xserver, program, workdir)
+
+
+CASES = [
+    Flow("a second menu in the same folder exits 1 at once, showing no window",
+         second_menu_ends_at_once),
+    Flow("five menus started at once: one shows, four exit 1", menus_started_together_show_one),
+    Flow("a menu killed by SIGKILL does not keep the next from starting",
+         killed_menu_does_not_block_the_next),
+    Flow("a process left behind by a script does not keep the next from starting",
+         script_leftovers_do_not_block_the_next),
+    Flow("menus in two theme folders both show", other_folders_have_menus_of_their_own),
+]
