@@ -64,6 +64,9 @@ launch HOME="$work/home" XDG_CONFIG_HOME="$work/empty-xdg" --
 same "XDG_CONFIG_HOME without a theme: the default, not HOME's" "$themes/default" "$ran"
 launch --
 same "neither HOME nor XDG_CONFIG_HOME: the default" "$themes/default" "$ran"
+launch HOME="$work/home" -- "" -platform offscreen
+same "an empty theme name: the user's theme, the name not passed on" \
+    "$(printf '%s\n' "$work/home/.config/powermenu/theme" -platform offscreen)" "$ran"
 
 # A theme named on the command line.
 launch HOME="$work/home" -- "$work/elsewhere/mine"
@@ -74,6 +77,9 @@ make_theme "$work/cwd/systemd"
 launch HOME="$work/home" -- systemd
 same "a folder of that name here wins over the installed theme" "$work/cwd/systemd" "$ran"
 rm -r "$work/cwd/systemd"
+make_theme "$work/cwd/mine"
+launch HOME="$work/home" CDPATH="$work/elsewhere" -- mine
+same "a theme folder here, whatever CDPATH says" "$work/cwd/mine" "$ran"
 launch HOME="$work/home" -- ../elsewhere/mine
 same "a relative theme folder" "$work/elsewhere/mine" "$ran"
 
