@@ -5,6 +5,7 @@ powermenu_packages=(
     cmake g++ make pkg-config qt6-base-dev libgl-dev
     xvfb xdotool x11-utils x11-apps imagemagick python3
     qt6-wayland sway wtype grim
+    dpkg-dev file lintian
 )
 
 ensure_deps() {

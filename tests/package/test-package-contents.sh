@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# What the .deb holds and says about itself: its files and their modes, its
+# computed dependencies, the paths baked into the launcher, and a changelog
+# that matches its version.
+#   test-package-contents.sh DEB [EXTRA_PROGRAM...]
+# EXTRA_PROGRAM: the theme tools this source tree builds, each expected in
+# /usr/bin with a man page.
+set -uo pipefail
+source "$(dirname "$0")/checks.sh"
+deb=$1
+shift
+
+work=$(mktemp -d /tmp/powermenu-deb-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+expected=(
+    "-rwxr-xr-x /usr/bin/powermenu"
+    "-rwxr-xr-x /usr/bin/powermenu-launch"
+    "-rw-r--r-- /usr/share/man/man1/powermenu.1.gz"
+    "-rw-r--r-- /usr/share/man/man1/powermenu-launch.1.gz"
+    "-rw-r--r-- /usr/share/man/man5/powermenu-theme.5.gz"
+    "-rw-r--r-- /usr/share/doc/powermenu/copyright"
+    "-rw-r--r-- /usr/share/doc/powermenu/changelog.gz"
+    "-rw-r--r-- /usr/share/doc/powermenu/README.md"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/sway/powermenu"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/i3/powermenu"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/logind/powermenu.conf"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/triggerhappy/powermenu.conf"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/acpid/powermenu"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/acpid/powermenu.sh"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/phone-keys.kmap"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/README"
+)
+for theme in default systemd; do
+    for file in conf.ini velmorine.png poweroff.png; do
+        expected+=("-rw-r--r-- /usr/share/powermenu/themes/$theme/$file")
+    done
+    for file in item0.sh item1.sh item2.sh; do
+        expected+=("-rwxr-xr-x /usr/share/powermenu/themes/$theme/$file")
+    done
+done
+for program in "$@"; do
+    expected+=("-rwxr-xr-x /usr/bin/$program" "-rw-r--r-- /usr/share/man/man1/$program.1.gz")
+done
+
+listing=$(dpkg-deb -c "$deb") || { echo "FAIL: dpkg-deb cannot list $deb"; exit 1; }
+files=$(awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $6 }' <<<"$listing" | sort)
+same "the files and their modes, nothing more" "$(printf '%s\n' "${expected[@]}" | sort)" "$files"
+same "every entry belongs to root" "" "$(awk '$2 != "root/root"' <<<"$listing")"
+same "the theme pictures are the sample theme's" \
+    "$(grep -E 'themes/default/(velmorine|poweroff).png' <<<"$listing" | awk '{print $3}')" \
+    "$(grep -E 'themes/systemd/(velmorine|poweroff).png' <<<"$listing" | awk '{print $3}')"
+
+# dpkg-shlibdeps computes these from the program's libraries, with versions.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
+    contains "Depends names $library with a version" "$depends" "$library (>= "
+done
+
+dpkg-deb -x "$deb" "$work/root"
+launcher=$(cat "$work/root/usr/bin/powermenu-launch")
+contains "the launcher starts the installed menu" "$launcher" "program='/usr/bin/powermenu'"
+contains "the launcher's themes are the installed ones" "$launcher" "installed_themes='/usr/share/powermenu/themes'"
+check "the launcher is valid sh" sh -n "$work/root/usr/bin/powermenu-launch"
+
+gunzip -c "$work/root/usr/share/doc/powermenu/changelog.gz" >"$work/changelog"
+same "the changelog's latest entry is this version" "$(dpkg-deb -f "$deb" Version)" \
+    "$(dpkg-parsechangelog -l "$work/changelog" -S Version)"
+check "the copyright file is machine-readable" \
+    grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+    "$work/root/usr/share/doc/powermenu/copyright"
+
+finish

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the Debian package: tools/build-deb.sh [BUILD_DIR]
+# A build under /usr with Debian's hardening flags, packed by CPack into
+# BUILD_DIR/package/powermenu_VERSION_ARCH.deb (BUILD_DIR defaults to build/deb).
+# Warnings are not errors here: the hardening flags bring warnings of their
+# own, and a package build should not break on a new compiler's opinion.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/ensure-deps.sh
+ensure_deps
+
+build=${1:-build/deb}
+eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+echo "powermenu: configuring and building the package build in $build"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF -DPOWERMENU_WERROR=OFF \
+    -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
+cmake --build "$build" -j2 >/dev/null
+echo "powermenu: packing the .deb"
+rm -f "$build"/package/powermenu_*.deb
+if ! (cd "$build" && cpack -G DEB) >"$build/cpack.log" 2>&1; then
+    cat "$build/cpack.log" >&2
+    echo "powermenu: cpack failed to make the package (log above, also in $build/cpack.log)" >&2
+    exit 1
+fi
+deb=$(ls "$build"/package/powermenu_*.deb)
+echo "powermenu: built $deb"
+echo "powermenu: install it with: apt install ./$deb"
