@@ -103,8 +103,10 @@ void MyZKbMain::slotTimeout()
         const int item = sel_index - kItemCount;
         // A hidden window was closed by F2 after the confirm: that is a
         // cancel, even if this timer fires before the event loop has ended.
-        if (item >= 0 && item < kItemCount && isVisible())
-            std::system(kCommands[item]);
+        if (item >= 0 && item < kItemCount && isVisible()) {
+            // The script's status is its own business; the menu ends either way.
+            [[maybe_unused]] const int status = std::system(kCommands[item]);
+        }
         QApplication::quit();
     }
     if (poweroff_now || cancel_now) {
