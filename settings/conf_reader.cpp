@@ -34,21 +34,22 @@ PieceReader::PieceReader(FILE* file)
 }
 
 // fgets(piece, kPieceLength + 1, file), except that it stops at the read
-// limit, which fgets cannot count through NUL bytes.
+// limit, which fgets cannot count through NUL bytes. Unlocked reads: every
+// key rereads the file, up to 1 MiB each, on one thread.
 bool PieceReader::next()
 {
     const bool after_line_break = piece_length == 0 || ends_line();
     int length = 0;
     while (length < kPieceLength) {
         if (consumed >= kReadLimit) {
-            const int c = getc(file);
+            const int c = getc_unlocked(file);
             if (c != EOF) {
                 limit_reached = true;
                 ungetc(c, file);
             }
             break;
         }
-        const int c = getc(file);
+        const int c = getc_unlocked(file);
         if (c == EOF)
             break;
         ++consumed;
