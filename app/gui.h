@@ -3,6 +3,7 @@
 #include "platform/ZKbMainWidget.h"
 
 #include <QImage>
+#include <QPixmap>
 
 #include <cstdio>
 
@@ -51,4 +52,12 @@ private slots:
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void slotTimeout();
+
+private:
+    // Drawing caches (menu/rendering.cpp): bg_image as a pixmap, made again
+    // only when bg_image has changed, and whether "poweroff.png" was read.
+    const QPixmap& bg_pixmap();
+    QPixmap bg_pixmap_cache;
+    qint64 bg_pixmap_key = 0;
+    bool poweroff_read = false;
 };
