@@ -35,7 +35,7 @@ ensure_deps libx11-dev libxdamage-dev libxtst-dev libxres-dev libxext-dev libpng
 
 if [ -z "$binary" ]; then
     echo "bench: building powermenu (Release) in build/bench"
-    cmake -S "$repo" -B "$repo/build/bench" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+    cmake -S "$repo" -B "$repo/build/bench" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
     cmake --build "$repo/build/bench" --target powermenu -j2 >/dev/null
     binary=$repo/build/bench/powermenu
 fi
