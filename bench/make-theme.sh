@@ -2,8 +2,8 @@
 # Makes a powermenu theme for timing runs, matching the test picture of the
 # shared first-frame harness (a gradient with four flat buttons stacked in a
 # column): the three top-row items split button 0 in thirds, the cancel
-# button is button 3, the highlight is red. Prints the pixels that show the
-# highlight on each item (see layout_probes in bench/run.sh).
+# button is button 3, the highlight is red (bench/run.sh probes it on the
+# items' left edges).
 #   usage: bench/make-theme.sh WIDTHxHEIGHT OUTDIR [HARNESS_DIR]
 set -euo pipefail
 size=${1:?usage: make-theme.sh WIDTHxHEIGHT OUTDIR [HARNESS_DIR]}
