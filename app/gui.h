@@ -3,6 +3,7 @@
 #include "platform/ZKbMainWidget.h"
 
 #include <QImage>
+#include <QPixmap>
 
 #include <cstdio>
 
@@ -67,4 +68,11 @@ private:
     // What the finger went down on: a top-row item 0 to 2, 3 for the cancel
     // button, -1 for nothing.
     int pressed_target = -1;
+
+    // Drawing caches (menu/rendering.cpp): bg_image as a pixmap, made again
+    // only when bg_image has changed, and whether "poweroff.png" was read.
+    const QPixmap& bg_pixmap();
+    QPixmap bg_pixmap_cache;
+    qint64 bg_pixmap_key = 0;
+    bool poweroff_read = false;
 };

@@ -13,6 +13,7 @@ public:
     // Like QApplication, it removes the toolkit's own options from argv and
     // lowers argc to match.
     ZApplication(int& argc, char** argv, Type type = GuiClient);
+    ~ZApplication() override;
 
     void setMainWidget(QWidget* widget);
     QWidget* mainWidget() const { return main_widget; }

@@ -19,9 +19,21 @@ struct Span {
     long long last;
 };
 
-Span clipped(long long first, long long last, long long limit)
+Span clipped(long long first, long long last, long long lowest, long long highest)
 {
-    return {std::max(first, 0LL), std::min(last, limit - 1)};
+    return {std::max(first, lowest), std::min(last, highest)};
+}
+
+// The part of the device the painter can still draw on, in its own
+// coordinates: a painter may be moved (the menu draws in picture
+// coordinates onto the window) and clipped.
+QRect reachable(const QPainter& painter)
+{
+    QRect area = painter.worldTransform().inverted().mapRect(
+        QRect(0, 0, painter.device()->width(), painter.device()->height()));
+    if (painter.hasClipping())
+        area &= painter.clipBoundingRect().toAlignedRect();
+    return area;
 }
 
 } // namespace
@@ -32,23 +44,25 @@ void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
         return;
     const long long left = x, top = y;
     const long long right = left + w - 1, bottom = top + h - 1;
-    const long long width = painter.device()->width(), height = painter.device()->height();
+    const QRect area = reachable(painter);
+    if (area.isEmpty())
+        return;
 
     QVector<QPoint> dots;
     auto dot = [&](long long px, long long py) {
         if ((px + py) % 2 == 0)
             dots.append(QPoint(int(px), int(py)));
     };
-    const Span columns = clipped(left, right, width);
+    const Span columns = clipped(left, right, area.left(), area.right());
     for (long long py : {top, bottom}) {
-        if (py < 0 || py >= height || (py == bottom && bottom == top))
+        if (py < area.top() || py > area.bottom() || (py == bottom && bottom == top))
             continue;
         for (long long px = columns.first; px <= columns.last; ++px)
             dot(px, py);
     }
-    const Span rows = clipped(top + 1, bottom - 1, height);
+    const Span rows = clipped(top + 1, bottom - 1, area.top(), area.bottom());
     for (long long px : {left, right}) {
-        if (px < 0 || px >= width || (px == right && right == left))
+        if (px < area.left() || px > area.right() || (px == right && right == left))
             continue;
         for (long long py = rows.first; py <= rows.last; ++py)
             dot(px, py);
@@ -62,7 +76,7 @@ void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int 
     if (w <= 0 || h <= 0 || !painter.device())
         return;
     const QRectF outline(x, y, double(w) - 1, double(h) - 1);
-    if (!outline.adjusted(0, 0, 1, 1).intersects(QRectF(0, 0, painter.device()->width(), painter.device()->height())))
+    if (!outline.adjusted(0, 0, 1, 1).intersects(QRectF(reachable(painter))))
         return;
     painter.drawRoundedRect(outline, xRnd, yRnd, Qt::RelativeSize);
 }

@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""Prints the table of bench/run.sh: medians per screen size and program of
+first frame, key to frame, key to exit and peak memory, and powermenu's
+ratios to the two reference programs measured in the same run.
+
+usage: summarize.py FIRSTFRAME_RESULTS KEYFRAME_RESULTS
+Round 0 of every program is a warm-up and is left out."""
+import statistics
+import sys
+
+PROGRAMS = [("powermenu", "powermenu"), ("qt-xcb", "minimal Qt"), ("ref-xlib", "Xlib reference")]
+
+
+def rows(path):
+    with open(path) as f:
+        for line in f:
+            fields = dict(kv.split("=", 1) for kv in line.split() if "=" in kv)
+            if fields.get("ok") == "1" and fields.get("round") != "0":
+                yield fields
+
+
+def median(values):
+    return statistics.median(values) if values else None
+
+
+def collect(firstframe_path, keyframe_path):
+    samples = {}
+
+    def add(size, name, metric, value):
+        samples.setdefault((size, name), {}).setdefault(metric, []).append(value)
+
+    for r in rows(firstframe_path):
+        add(r["size"], r["name"], "frame", float(r["content_ms"]))
+        add(r["size"], r["name"], "exit", float(r["key2exit_ms"]))
+        add(r["size"], r["name"], "rss", float(r["maxrss_kb"]) / 1024)
+        add(r["size"], r["name"], "runs", 1)
+    for r in rows(keyframe_path):
+        for value in r["key2frame_ms"].split(","):
+            add(r["size"], r["name"], "key", float(value))
+    return samples
+
+
+def cell(value, digits=1):
+    return "–" if value is None else f"{value:.{digits}f}"
+
+
+def ratio(a, b):
+    return None if a is None or b in (None, 0) else a / b
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    samples = collect(sys.argv[1], sys.argv[2])
+    sizes = sorted({size for size, _ in samples}, key=lambda s: int(s.split("x")[0]) * int(s.split("x")[1]))
+    metrics = ["frame", "key", "exit", "rss"]
+    for size in sizes:
+        med = {name: {m: median(samples.get((size, name), {}).get(m, [])) for m in metrics} for name, _ in PROGRAMS}
+        runs = {name: len(samples.get((size, name), {}).get("runs", [])) for name, _ in PROGRAMS}
+        print(f"\n### {size} (medians; runs per program: "
+              + ", ".join(f"{name} {runs[name]}" for name, _ in PROGRAMS) + ")\n")
+        print("| program | first frame ms | key to frame ms | key to exit ms | peak RSS MB |")
+        print("|---|---|---|---|---|")
+        for name, label in PROGRAMS:
+            m = med[name]
+            print(f"| {label} | {cell(m['frame'])} | {cell(m['key'])} | {cell(m['exit'])} | {cell(m['rss'])} |")
+        for ref, label in PROGRAMS[1:]:
+            r = [ratio(med["powermenu"][m], med[ref][m]) for m in metrics]
+            print(f"| powermenu ÷ {label} | " + " | ".join(cell(v, 2) for v in r) + " |")
+
+
+if __name__ == "__main__":
+    main()
