@@ -53,7 +53,7 @@ const QPixmap& MyZKbMain::bg_pixmap()
     // Converting a phone-sized picture costs milliseconds, and the picture
     // only changes when the power-off picture replaces it.
     if (bg_image.cacheKey() != bg_pixmap_key) {
-        bg_pixmap_cache = QPixmap::fromImage(bg_image);
+        bg_pixmap_cache = maskedPixmap(bg_image);
         bg_pixmap_key = bg_image.cacheKey();
     }
     return bg_pixmap_cache;

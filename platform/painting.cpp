@@ -94,6 +94,19 @@ void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int s
     painter.drawPixmap(dx, dy, *src, sx, sy, width, height);
 }
 
+QPixmap maskedPixmap(const QImage& image)
+{
+    if (!image.hasAlphaChannel())
+        return QPixmap::fromImage(image);
+    QImage masked = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < masked.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
+        for (int x = 0; x < masked.width(); ++x)
+            line[x] = qAlpha(line[x]) >= 128 ? line[x] | 0xff000000u : 0u;
+    }
+    return QPixmap::fromImage(std::move(masked));
+}
+
 bool loadImage(QImage& image, const QString& fileName, const char* format)
 {
     // A FIFO or a device under a picture's name would block the reader forever.

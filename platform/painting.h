@@ -24,6 +24,12 @@ void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int 
 void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int sy, int sw, int sh,
             RasterOp rop, bool ignoreMask);
 
+// The old toolkit's pixmaps had a one-bit mask, not an alpha channel: each
+// pixel is copied unchanged or left out. Alpha from 128 up counts as opaque,
+// below it as transparent, so painting again over an uncleared window gives
+// the same pixels instead of blending half-transparent ones once more.
+QPixmap maskedPixmap(const QImage& image);
+
 // Loads a picture into image, detecting the format unless one is given.
 // Unlike QImage::load, a failed load leaves image as it was.
 bool loadImage(QImage& image, const QString& fileName, const char* format = nullptr);

@@ -258,6 +258,27 @@ private slots:
         QTRY_VERIFY(screenOf(menu).pixelColor(kStartX + 10, kStartY) == kPicture);
         QCOMPARE(screenOf(menu).pixelColor(kStartX + 5, kStartY), kBackground);
     }
+
+    void halfTransparentPixelsLookTheSameAfterRepaints()
+    {
+        makeTheme(0x00ff00);
+        QImage picture(kPictureSize, QImage::Format_ARGB32);
+        picture.fill(kPicture);
+        for (int y = 0; y < picture.height(); ++y) {
+            picture.setPixelColor(0, y, QColor(0xff, 0xff, 0xff, 200));
+            picture.setPixelColor(1, y, QColor(0xff, 0xff, 0xff, 60));
+        }
+        picture.save(theme->path("velmorine.png"));
+        MyZKbMain menu;
+        QVERIFY(shown(menu));
+        QTRY_VERIFY(screenOf(menu).pixelColor(kStartX + 10, kStartY) == kPicture);
+        for (int paint = 0; paint < 3; ++paint) {
+            menu.repaint();
+            const QImage screen = screenOf(menu);
+            QCOMPARE(screen.pixelColor(kStartX, kStartY + 1), QColor(Qt::white));
+            QCOMPARE(screen.pixelColor(kStartX + 1, kStartY + 1), kBackground);
+        }
+    }
 };
 
 QTEST_MAIN(TestDrawing)
