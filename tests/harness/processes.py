@@ -1,24 +1,13 @@
-"""Bounded waiting, and processes that are always stopped, also when a test fails."""
+"""Processes that are always stopped, also when a test fails: each runs in a session of
+its own, so that stopping it reaches whatever it started, such as an item script."""
 
 import os
 import signal
 import subprocess
-import time
 
-# Generous: other builds share the machine's two cores.
-DEADLINE = 30.0
+from polling import DEADLINE
 
-
-def wait_until(condition, what, timeout=DEADLINE, interval=0.05):
-    """Polls condition() until it returns something true, and returns that."""
-    end = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() > end:
-            raise AssertionError(f"gave up after {timeout:.0f} s waiting for {what}")
-        time.sleep(interval)
+STOP_SECONDS = 10
 
 
 def start(test, args, **kwargs):
@@ -29,22 +18,25 @@ def start(test, args, **kwargs):
 
 
 def stop(process):
+    """Ends the process's whole group: politely first, then for sure."""
     if process.poll() is not None:
         return
-    for sig, grace in ((signal.SIGTERM, 5), (signal.SIGKILL, 5)):
+    # SIGCONT first: a paused process would not act on SIGTERM.
+    for signals in ((signal.SIGCONT, signal.SIGTERM), (signal.SIGKILL,)):
         try:
-            os.killpg(process.pid, sig)
+            for sig in signals:
+                os.killpg(process.pid, sig)
         except ProcessLookupError:
             return
         try:
-            process.wait(grace)
+            process.wait(STOP_SECONDS)
             return
         except subprocess.TimeoutExpired:
             pass
 
 
-def exit_status(process, what="the menu to end"):
+def exit_status(process, what="the menu to end", seconds=DEADLINE):
     try:
-        return process.wait(DEADLINE)
+        return process.wait(seconds)
     except subprocess.TimeoutExpired:
-        raise AssertionError(f"gave up after {DEADLINE:.0f} s waiting for {what}") from None
+        raise AssertionError(f"gave up after {seconds:.0f} s waiting for {what}") from None

@@ -7,7 +7,8 @@ import unittest
 
 from menu_theme import (BLACK, CORNER, GAP, LINE, OUTSIDE_PICTURE, PICTURE, POWER_OFF,
                         SCREEN_SIZE, TAP, make_theme, scripts_run)
-from processes import exit_status, start, wait_until
+from polling import wait_until
+from processes import exit_status, start
 from rfb_client import RfbClient
 
 POWERMENU = os.environ["POWERMENU"]

@@ -11,7 +11,8 @@ import unittest
 
 from menu_theme import (BLACK, CORNER, LINE, OUTSIDE_PICTURE, PICTURE, SCREEN_SIZE, make_theme,
                         scripts_run)
-from processes import exit_status, start, wait_until
+from polling import wait_until
+from processes import exit_status, start
 from screen_picture import Picture
 
 POWERMENU = os.environ["POWERMENU"]
