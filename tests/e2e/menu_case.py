@@ -10,16 +10,16 @@ import tempfile
 import unittest
 
 import menu_view
+import processes
 from polling import wait_until
 from theme import PHONE, Theme
-from xserver import XServer
+from xdisplay import XDisplay
 
 # Set by run_case.py from its command line: the built or installed program under test.
 POWERMENU = None
 
 SCREEN_SECONDS = 20
 EXIT_SECONDS = 30
-STOP_SECONDS = 10
 
 
 class MenuRun:
@@ -31,14 +31,14 @@ class MenuRun:
         with open(output_path, "wb") as output:
             # A session of its own, so that stopping it also stops a script it is running.
             self.process = subprocess.Popen([POWERMENU, *args], cwd=theme.folder,
-                                            env=xserver.client_env(), stdin=subprocess.DEVNULL,
+                                            env=xserver.env, stdin=subprocess.DEVNULL,
                                             stdout=output, stderr=subprocess.STDOUT,
                                             start_new_session=True)
 
     def wait_until_ready(self):
         """Waits until the window is mapped, then gives it the keyboard."""
-        window = self.xserver.wait_for_window("shut_down", self.process)
-        self.xserver.focus(window)
+        self.xserver.wait_for_window(
+            "shut_down", lambda: None if self.running() else f"status {self.process.returncode}")
 
     def output(self):
         with open(self._output_path, errors="replace") as output:
@@ -52,10 +52,7 @@ class MenuRun:
 
     def wait_for_exit(self):
         """The exit status, once the program has ended by itself."""
-        try:
-            return self.process.wait(timeout=EXIT_SECONDS)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"powermenu did not end within {EXIT_SECONDS} s") from None
+        return processes.exit_status(self.process, "powermenu to end", EXIT_SECONDS)
 
     def pause(self):
         os.kill(self.process.pid, signal.SIGSTOP)
@@ -65,18 +62,7 @@ class MenuRun:
 
     def stop(self):
         self.theme.release_scripts()
-        if self.process.poll() is not None:
-            return
-        try:
-            for sig in (signal.SIGCONT, signal.SIGTERM):
-                os.killpg(self.process.pid, sig)
-        except ProcessLookupError:
-            pass
-        try:
-            self.process.wait(timeout=STOP_SECONDS)
-        except subprocess.TimeoutExpired:
-            os.killpg(self.process.pid, signal.SIGKILL)
-            self.process.wait()
+        processes.stop(self.process)
 
 
 class MenuTestCase(unittest.TestCase):
@@ -95,7 +81,7 @@ class MenuTestCase(unittest.TestCase):
 
     def start_xserver(self, screen=None):
         screen = screen or self.screen
-        self.xserver = XServer(screen.width, screen.height, os.path.join(self.work, "xvfb.log"))
+        self.xserver = XDisplay(screen.width, screen.height, os.path.join(self.work, "xvfb.log"))
         self.addCleanup(self.xserver.stop)
         return self.xserver
 
@@ -135,7 +121,7 @@ class MenuTestCase(unittest.TestCase):
             return False
 
         try:
-            wait_until(check, SCREEN_SECONDS, what, lambda: seen[0])
+            wait_until(check, what, SCREEN_SECONDS, lambda: seen[0])
         except AssertionError as failure:
             raise AssertionError(f"{failure}; screen saved as {self._keep_last_shot()}") from None
 
@@ -160,8 +146,8 @@ class MenuTestCase(unittest.TestCase):
             raise AssertionError(f"after {' '.join(after)}: {failure}") from None
 
     def wait_for_scripts(self, theme, expected):
-        wait_until(lambda: theme.scripts_run() == expected, SCREEN_SECONDS,
-                   f"scripts {expected} to have run", lambda: f"scripts run: {theme.scripts_run()}")
+        wait_until(lambda: theme.scripts_run() == expected, f"scripts {expected} to have run",
+                   SCREEN_SECONDS, lambda: f"scripts run: {theme.scripts_run()}")
 
     def assert_ended(self, run, status=1, scripts=()):
         """The program ends by itself with `status`, the scripts `scripts` having run, once each."""
