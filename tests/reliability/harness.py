@@ -16,7 +16,9 @@ from pathlib import Path
 from typing import Callable, Optional
 
 import pictures
-from xsession import Failure, Menu, XServer, wait_for
+from polling import wait_until
+from xdisplay import XDisplay
+from xsession import Menu
 
 REPO = Path(__file__).resolve().parents[2]
 MENU_RGB = (40, 60, 200)
@@ -77,15 +79,15 @@ def drive(xserver, keys):
     if callable(keys):
         keys(xserver)
     elif keys:
-        xserver.keys(list(keys))
+        xserver.keys(*keys, delay_ms=0)
 
 
 def wait_colour(xserver, point, rgb, tolerance=0, seconds=30):
     """Waits until the screen shows rgb at point (within tolerance per channel)."""
     def shows():
-        seen = xserver.screenshot().rgb(*point)
+        seen = xserver.screenshot().pixel(*point)
         return all(abs(a - b) <= tolerance for a, b in zip(seen, rgb))
-    wait_for(shows, seconds, f"colour {rgb} at {point}")
+    wait_until(shows, f"colour {rgb} at {point}", seconds)
 
 
 def run_case(xserver, program, case, workdir):
@@ -98,12 +100,12 @@ def run_case(xserver, program, case, workdir):
             case.while_running(menu, xserver)
         menu.wait_exit()
         if menu.describe() != "exit 1":
-            raise Failure(f"expected exit 1, got {menu.describe()}")
+            raise AssertionError(f"expected exit 1, got {menu.describe()}")
         runs = runs_of(theme)
         if runs != tuple(case.runs):
-            raise Failure(f"expected scripts {list(case.runs)} to run, got {list(runs)}")
+            raise AssertionError(f"expected scripts {list(case.runs)} to run, got {list(runs)}")
         if case.peak_limit_mib is not None and menu.peak_mib() > case.peak_limit_mib:
-            raise Failure(f"peak memory {menu.peak_mib()} MiB, more than {case.peak_limit_mib} MiB")
+            raise AssertionError(f"peak memory {menu.peak_mib()} MiB, more than {case.peak_limit_mib} MiB")
         if case.after:
             case.after(menu, theme)
         return f"{menu.describe()}, {menu.elapsed:.1f} s, peak {menu.peak_mib()} MiB"
@@ -112,7 +114,7 @@ def run_case(xserver, program, case, workdir):
 def run_table(group, program, cases, runner=run_case):
     """Runs every case on one X server; returns the process exit status."""
     passed = failed = skipped = 0
-    with XServer() as xserver:
+    with XDisplay(240, 320) as xserver:
         for case in cases:
             label = f"{group}: {case.name}"
             if case.skip:
@@ -123,7 +125,7 @@ def run_table(group, program, cases, runner=run_case):
                 started = time.monotonic()
                 try:
                     summary = runner(xserver, program, case, Path(workdir))
-                except Failure as failure:
+                except AssertionError as failure:
                     failed += 1
                     print(f"FAIL {label}: {failure}", flush=True)
                     output = Path(workdir) / "theme" / "menu-output.txt"

@@ -7,7 +7,8 @@ from dataclasses import dataclass
 from typing import Callable, Optional
 
 from harness import logging_script, make_theme, runs_of, write_script
-from xsession import Failure, Menu, wait_for
+from polling import wait_until
+from xsession import Menu
 
 
 @dataclass
@@ -19,7 +20,7 @@ class Flow:
 
 def expect(menu, description):
     if menu.describe() != description:
-        raise Failure(f"expected {description}, got {menu.describe()}")
+        raise AssertionError(f"expected {description}, got {menu.describe()}")
 
 
 def second_menu_ends_at_once(xserver, program, workdir):
@@ -29,13 +30,13 @@ def second_menu_ends_at_once(xserver, program, workdir):
         with Menu(xserver, program, theme) as second:
             second.wait_exit(30)
             expect(second, "exit 1")
-        if len(xserver.menu_windows()) != 1:
-            raise Failure(f"{len(xserver.menu_windows())} menu windows are showing, not 1")
-        xserver.keys(["Right", "Return"])
+        if len(xserver.find_windows("shut_down")) != 1:
+            raise AssertionError(f"{len(xserver.find_windows('shut_down'))} menu windows are showing, not 1")
+        xserver.keys("Right", "Return", delay_ms=0)
         first.wait_exit()
         expect(first, "exit 1")
     if runs_of(theme) != ("item2",):
-        raise Failure(f"expected only item2 to run, got {list(runs_of(theme))}")
+        raise AssertionError(f"expected only item2 to run, got {list(runs_of(theme))}")
     return f"second menu: {second.describe()} after {second.elapsed:.1f} s"
 
 
@@ -43,20 +44,20 @@ def menus_started_together_show_one(xserver, program, workdir):
     theme = make_theme(workdir / "theme")
     with contextlib.ExitStack() as stack:
         menus = [stack.enter_context(Menu(xserver, program, theme)) for _ in range(5)]
-        wait_for(lambda: sum(not menu.running() for menu in menus) == 4, 60,
-                 "all but one of five menus to end")
+        wait_until(lambda: sum(not menu.running() for menu in menus) == 4,
+                   "all but one of five menus to end", 60)
         ended = [menu.describe() for menu in menus if menu.status is not None]
         if ended != ["exit 1"] * 4:
-            raise Failure(f"the menus that ended: {ended}, not four times exit 1")
+            raise AssertionError(f"the menus that ended: {ended}, not four times exit 1")
         survivor = next(menu for menu in menus if menu.status is None)
         survivor.wait_window()
-        if len(xserver.menu_windows()) != 1:
-            raise Failure(f"{len(xserver.menu_windows())} menu windows are showing, not 1")
-        xserver.keys(["Right", "Return"])
+        if len(xserver.find_windows("shut_down")) != 1:
+            raise AssertionError(f"{len(xserver.find_windows('shut_down'))} menu windows are showing, not 1")
+        xserver.keys("Right", "Return", delay_ms=0)
         for menu in menus:
             menu.wait_exit()
     if runs_of(theme) != ("item2",):
-        raise Failure(f"expected only item2 to run, got {list(runs_of(theme))}")
+        raise AssertionError(f"expected only item2 to run, got {list(runs_of(theme))}")
     return "one showed, four ended with exit 1"
 
 
@@ -66,7 +67,7 @@ def killed_menu_does_not_block_the_next(xserver, program, workdir):
         crashed.wait_window()
         os.killpg(crashed.proc.pid, signal.SIGKILL)
         crashed.wait_exit()
-    wait_for(lambda: not xserver.menu_windows(), 30, "the killed menu's window to go")
+    wait_until(lambda: not xserver.find_windows("shut_down"), "the killed menu's window to go", 30)
     return shows_and_cancels(xserver, program, theme)
 
 
@@ -77,7 +78,7 @@ def script_leftovers_do_not_block_the_next(xserver, program, workdir):
                  + "sleep 120 >/dev/null 2>&1 &\necho $! > leftover.pid\n")
     with Menu(xserver, program, theme) as first:
         first.wait_window()
-        xserver.keys(["Right", "Return"])
+        xserver.keys("Right", "Return", delay_ms=0)
         first.wait_exit()
         expect(first, "exit 1")
         leftover = int((theme / "leftover.pid").read_text())
@@ -88,21 +89,21 @@ def script_leftovers_do_not_block_the_next(xserver, program, workdir):
 def other_folders_have_menus_of_their_own(xserver, program, workdir):
     one, other = make_theme(workdir / "one"), make_theme(workdir / "other")
     with Menu(xserver, program, one) as first, Menu(xserver, program, other) as second:
-        wait_for(lambda: len(xserver.menu_windows()) == 2 or not second.running(), 60,
-                 "two menu windows")
+        wait_until(lambda: len(xserver.find_windows("shut_down")) == 2 or not second.running(),
+                   "two menu windows", 60)
         if not second.running():
-            raise Failure(f"the menu in another folder ended: {second.describe()}")
+            raise AssertionError(f"the menu in another folder ended: {second.describe()}")
     return "both showed"
 
 
 def shows_and_cancels(xserver, program, theme, runs_before=()):
     with Menu(xserver, program, theme) as menu:
         menu.wait_window()
-        xserver.keys(["F2"])
+        xserver.keys("F2", delay_ms=0)
         menu.wait_exit()
         expect(menu, "exit 1")
     if runs_of(theme) != runs_before:
-        raise Failure(f"expected scripts {list(runs_before)}, got {list(runs_of(theme))}")
+        raise AssertionError(f"expected scripts {list(runs_before)}, got {list(runs_of(theme))}")
     return f"the next menu showed and ended: {menu.describe()}"
 
 

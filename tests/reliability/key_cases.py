@@ -1,6 +1,7 @@
 """Key storms: held keys, bursts of thousands, keys after a confirm."""
 
 import random
+import time
 
 from harness import Case
 
@@ -29,14 +30,23 @@ def burst(count, seed):
     return keys + ["Return"], () if cancel_focus else (f"item{sel_index}",)
 
 
+def hold_key(xserver, name, seconds):
+    """Holds a key down, so that the server's auto-repeat floods the menu."""
+    xserver.xdotool("keydown", name)
+    try:
+        time.sleep(seconds)
+    finally:
+        xserver.xdotool("keyup", name)
+
+
 def held(*steps):
     """Steps in order: a (key, seconds) pair holds that key down, a name presses it once."""
     def keys(xserver):
         for step in steps:
             if isinstance(step, tuple):
-                xserver.hold_key(*step)
+                hold_key(xserver, *step)
             else:
-                xserver.keys([step])
+                xserver.keys(step, delay_ms=0)
     return keys
 
 

@@ -11,8 +11,12 @@ import sys
 import tempfile
 from pathlib import Path
 
-from harness import make_theme, runs_of
-from xsession import Failure, Menu, XServer
+# The drivers for Xvfb and processes that every suite shares.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+
+from harness import make_theme, runs_of  # noqa: E402
+from xdisplay import XDisplay  # noqa: E402
+from xsession import Menu  # noqa: E402
 
 # Under valgrind the menu runs tens of times slower than usual.
 SLOW = 600
@@ -23,13 +27,13 @@ def main(program, log, suppressions):
                 "--show-leak-kinds=definite", "--errors-for-leak-kinds=definite",
                 "--track-origins=yes", "--num-callers=30", f"--suppressions={suppressions}",
                 f"--log-file={log}", program]
-    with XServer() as xserver, tempfile.TemporaryDirectory(prefix="powermenu-memcheck-") as work:
+    with XDisplay(240, 320) as xserver, tempfile.TemporaryDirectory(prefix="powermenu-memcheck-") as work:
         theme = make_theme(Path(work) / "theme")
         with Menu(xserver, valgrind, theme) as menu:
             print("powermenu memcheck: starting the menu under valgrind (this takes a while)", flush=True)
             menu.wait_window(SLOW)
             print("powermenu memcheck: moving right and confirming item 2", flush=True)
-            xserver.keys(["Right", "Return"], delay_ms=500)
+            xserver.keys("Right", "Return", delay_ms=500)
             menu.wait_exit(SLOW)
             runs = runs_of(theme)
     # The log holds a summary for each process valgrind followed until it
@@ -39,9 +43,9 @@ def main(program, log, suppressions):
     print(f"powermenu memcheck: menu {menu.describe()}, scripts run {list(runs)}, "
           f"memcheck errors {errors if summaries else 'unknown'}", flush=True)
     if menu.describe() == "exit 99" or errors:
-        raise Failure(f"memcheck found errors; see {log}")
+        raise AssertionError(f"memcheck found errors; see {log}")
     if menu.describe() != "exit 1" or runs != ("item2",):
-        raise Failure("the session did not end as it should (exit 1 after item2 ran)")
+        raise AssertionError("the session did not end as it should (exit 1 after item2 ran)")
 
 
 if __name__ == "__main__":
@@ -50,5 +54,5 @@ if __name__ == "__main__":
     try:
         # The menu runs in its theme folder, so every path must be absolute.
         main(*(os.path.abspath(arg) for arg in sys.argv[1:]))
-    except Failure as failure:
+    except AssertionError as failure:
         sys.exit(f"powermenu memcheck: FAILED: {failure}")

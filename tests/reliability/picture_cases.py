@@ -60,7 +60,7 @@ def shows_before_keys(point_colours, tolerance=0):
     """Checks the menu picture as first shown, then confirms item 2."""
     def keys(xserver):
         shows(point_colours, tolerance)(None, xserver)
-        xserver.keys(["Right", "Return"])
+        xserver.keys("Right", "Return", delay_ms=0)
     return keys
 
 

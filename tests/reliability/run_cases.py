@@ -8,13 +8,16 @@ Groups: conf, pictures, scripts, keys, settings, instances.
 import os
 import sys
 
-import conf_cases
-import instance_cases
-import key_cases
-import picture_cases
-import script_cases
-import setting_cases
-from harness import run_case, run_table
+# The drivers for Xvfb and processes that every suite shares.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+
+import conf_cases  # noqa: E402
+import instance_cases  # noqa: E402
+import key_cases  # noqa: E402
+import picture_cases  # noqa: E402
+import script_cases  # noqa: E402
+import setting_cases  # noqa: E402
+from harness import run_case, run_table  # noqa: E402
 
 GROUPS = {
     "conf": (conf_cases.CASES, run_case),

@@ -4,7 +4,7 @@ import signal
 import time
 
 from harness import POWEROFF_RGB, Case, logging_script, wait_colour, write_script
-from xsession import Failure, wait_for
+from polling import wait_until
 
 HOLD_SECONDS = 3
 # Waits for the test's go-ahead, or gives up after a minute.
@@ -28,37 +28,37 @@ def not_executable(theme):
 def prints_megabytes(menu, theme):
     size = (theme / "menu-output.txt").stat().st_size
     if size < 20_000_000:
-        raise Failure(f"the script's 20 MB of output did not all arrive ({size} bytes)")
+        raise AssertionError(f"the script's 20 MB of output did not all arrive ({size} bytes)")
 
 
 def power_off_picture_while_script_runs(menu, xserver):
     """Holds the script for a few seconds, checking the screen, then lets it finish."""
-    wait_for(lambda: (menu.theme / "started").exists(), 60, "the slow script to start")
+    wait_until(lambda: (menu.theme / "started").exists(), "the slow script to start", 60)
     held_until = time.monotonic() + HOLD_SECONDS
     while time.monotonic() < held_until:
         wait_colour(xserver, (120, 160), POWEROFF_RGB)
         if not menu.running():
-            raise Failure(f"the menu ended ({menu.describe()}) while its script was still running")
+            raise AssertionError(f"the menu ended ({menu.describe()}) while its script was still running")
         time.sleep(0.5)
     (menu.theme / "go").touch()
 
 
 def ended_after_script(menu, theme):
     if not (theme / "finished").exists():
-        raise Failure("the menu ended before its script had finished")
+        raise AssertionError("the menu ended before its script had finished")
 
 
 def holds_nothing_of_the_menu(menu, theme):
     held = (theme / "fds.txt").read_text().split("\n")
     leaked = [target for target in held if target == str(theme) or target.startswith("socket:")]
     if leaked:
-        raise Failure(f"the script inherited the menu's {leaked}")
+        raise AssertionError(f"the script inherited the menu's {leaked}")
 
 
 def sigpipe_at_default(menu, theme):
     ignored = int((theme / "sigign.txt").read_text().split()[1], 16)
     if ignored & (1 << (signal.SIGPIPE - 1)):
-        raise Failure("the script started with SIGPIPE ignored")
+        raise AssertionError("the script started with SIGPIPE ignored")
 
 
 CASES = [
