@@ -7,14 +7,17 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import processes  # noqa: E402
+from polling import wait_until  # noqa: E402
+from xdisplay import XDisplay  # noqa: E402
 
 MENU = None
 PREVIEW = None
 CONVERT = "/usr/bin/convert"  # an earlier "convert" in PATH may be something else
 WIDTH, HEIGHT = 200, 260
-DEADLINE = 30  # seconds; generous, other builds share the machine
 
 # Item scripts hold the menu on its last screen until the test lets go.
 SCRIPT = """#!/bin/sh
@@ -69,9 +72,9 @@ def make_theme(root, name, conf, poweroff):
     return theme
 
 
-def raw_rgb(*source):
-    return subprocess.run([CONVERT, *source, "-depth", "8", "rgb:-"], capture_output=True, check=True,
-                          timeout=60).stdout
+def raw_rgb(source, input=None):
+    return subprocess.run([CONVERT, source, "-depth", "8", "rgb:-"], input=input, capture_output=True,
+                          check=True, timeout=60).stdout
 
 
 def differing_pixels(a, b):
@@ -80,51 +83,13 @@ def differing_pixels(a, b):
     return sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
 
 
-class VirtualScreen:
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{WIDTH}x{HEIGHT}x24", "-nolisten", "tcp", "-noreset"],
-            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            self.stop()
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number
-
-    def env(self):
-        env = dict(os.environ, DISPLAY=self.display)
-        env.pop("QT_QPA_PLATFORM", None)
-        env.pop("WAYLAND_DISPLAY", None)
-        return env
-
-    def shot(self):
-        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display], capture_output=True,
-                             check=True, timeout=60).stdout
-        return subprocess.run([CONVERT, "xwd:-", "-depth", "8", "rgb:-"], input=xwd, capture_output=True,
-                              check=True, timeout=60).stdout
-
-    def key(self, name):
-        subprocess.run(["xdotool", "key", name], env=self.env(), check=True, timeout=60)
-
-    def stop(self):
-        self.server.terminate()
-        try:
-            self.server.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.server.kill()
-            self.server.wait()
-
-
 class PreviewMatchesMenu(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.root = tempfile.mkdtemp(prefix="powermenu-preview-")
         cls.themes = {"distinct": make_theme(cls.root, "distinct", DISTINCT, "small"),
                       "cancel-on-item-0": make_theme(cls.root, "cancel-on-item-0", CANCEL_ON_ITEM_0, "clear")}
-        cls.screen = VirtualScreen()
+        cls.screen = XDisplay(WIDTH, HEIGHT)
 
     @classmethod
     def tearDownClass(cls):
@@ -138,25 +103,20 @@ class PreviewMatchesMenu(unittest.TestCase):
         return raw_rgb(out)
 
     def wait_for(self, expected, what):
-        deadline = time.monotonic() + DEADLINE
-        while True:
-            shot = self.screen.shot()
-            if shot == expected:
-                return
-            if time.monotonic() > deadline:
-                path = os.path.join(tempfile.gettempdir(), f"powermenu-preview-mismatch-{what}.png")
-                subprocess.run([CONVERT, "-size", f"{WIDTH}x{HEIGHT}", "-depth", "8", "rgb:-", path], input=shot,
-                               check=True, timeout=60)
-                self.fail(f"{what}: the menu's screen differs from the preview in "
-                          f"{differing_pixels(shot, expected)} pixels (the menu's screen is saved in {path})")
-            time.sleep(0.1)
+        last = {}
 
-    def wait_for_file(self, path):
-        deadline = time.monotonic() + DEADLINE
-        while not os.path.exists(path):
-            if time.monotonic() > deadline:
-                self.fail(f"{os.path.basename(path)} did not appear within {DEADLINE} s")
-            time.sleep(0.1)
+        def matches():
+            last["shot"] = self.screen.screenshot()
+            last["rgb"] = raw_rgb("xwd:-", input=last["shot"].xwd)
+            return last["rgb"] == expected
+
+        try:
+            wait_until(matches, what)
+        except AssertionError:
+            path = last["shot"].save_png(
+                os.path.join(tempfile.gettempdir(), f"powermenu-preview-mismatch-{what}.png"))
+            self.fail(f"{what}: the menu's screen differs from the preview in "
+                      f"{differing_pixels(last['rgb'], expected)} pixels (the menu's screen is saved in {path})")
 
     def run_menu(self, theme, steps, final_state, script=None):
         """Starts the menu, presses each (key, state) step's key once the
@@ -167,27 +127,25 @@ class PreviewMatchesMenu(unittest.TestCase):
         open(hold, "w").close()
         if os.path.exists(ran):
             os.remove(ran)
-        menu = subprocess.Popen([MENU], cwd=theme, env=self.screen.env(),
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        menu = processes.start(self, [MENU], cwd=theme, env=self.screen.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             self.wait_for(self.preview(theme, "focus-1"), "start")
             for key, state in steps:
-                self.screen.key(key)
+                self.screen.keys(key)
                 self.wait_for(self.preview(theme, state), state)
             self.wait_for(self.preview(theme, final_state), final_state)
             if script is None:
-                self.screen.key("F2")
+                self.screen.keys("F2")
             else:
                 # F2 before the script starts would still cancel it.
-                self.wait_for_file(ran)
+                wait_until(lambda: os.path.exists(ran), f"{os.path.basename(ran)} to appear")
                 with open(ran) as f:
                     self.assertEqual(f.read().strip(), str(script))
                 os.remove(hold)
-            menu.wait(timeout=DEADLINE)
+            processes.exit_status(menu)
         finally:
-            if menu.poll() is None:
-                menu.kill()
-                menu.wait()
+            processes.stop(menu)
             if os.path.exists(hold):
                 os.remove(hold)
 
