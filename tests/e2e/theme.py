@@ -3,9 +3,9 @@ find, a conf.ini, and item scripts that log their number and can hold the power-
 
 import os
 import stat
-import struct
-import zlib
 from dataclasses import dataclass
+
+import png_file
 
 PICTURE = (30, 60, 150)
 LINE = (255, 204, 0)
@@ -39,16 +39,8 @@ TARGETS = ("item0", "item1", "item2", "cancel")
 
 def write_png(path, width, height, rows):
     """Writes an 8-bit RGBA PNG; rows(y) gives the y-th row as RGBA bytes."""
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    raw = b"".join(b"\x00" + rows(y) for y in range(height))
     with open(path, "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n")
-        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)))
-        out.write(chunk(b"IDAT", zlib.compress(raw, 6)))
-        out.write(chunk(b"IEND", b""))
+        out.write(png_file.encode(width, height, 8, 6, (rows(y) for y in range(height))))
 
 
 def write_flat_png(path, width, height, rgb):

@@ -2,8 +2,8 @@
 predict, and item scripts that only note in ran.log that they ran."""
 
 import os
-import struct
-import zlib
+
+from png_file import solid
 
 # Picture coordinates; the picture (200 x 280) stands at (20, 20) on a
 # 240 x 320 screen. Every highlight's top-left corner has an even x + y, where
@@ -30,17 +30,8 @@ OUTSIDE_PICTURE = (5, 5)
 
 
 def _write_png(path, size, rgb):
-    width, height = size
-    row = b"\x00" + bytes(rgb) * width
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
     with open(path, "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-                  + chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
+        out.write(solid(*size, rgb))
 
 
 def make_theme(folder):

@@ -15,7 +15,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Optional
 
-import pictures
+from png_file import solid
 from polling import wait_until
 from xdisplay import XDisplay
 from xsession import Menu
@@ -57,8 +57,8 @@ def make_theme(folder):
     """The sample conf.ini with plain one-colour pictures and scripts that log their run."""
     folder.mkdir()
     shutil.copy(REPO / "themes/default/conf.ini", folder / "conf.ini")
-    (folder / "velmorine.png").write_bytes(pictures.solid(240, 320, MENU_RGB))
-    (folder / "poweroff.png").write_bytes(pictures.solid(240, 320, POWEROFF_RGB))
+    (folder / "velmorine.png").write_bytes(solid(240, 320, MENU_RGB))
+    (folder / "poweroff.png").write_bytes(solid(240, 320, POWEROFF_RGB))
     for index in range(3):
         write_script(folder, f"item{index}.sh", logging_script(f"item{index}"))
     return folder

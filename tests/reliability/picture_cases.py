@@ -8,6 +8,7 @@ import subprocess
 from functools import lru_cache
 
 import pictures
+import png_file
 from harness import BLACK, CLEAR_POINT, MENU_RGB, Case, wait_colour
 
 NAMES = ("velmorine.png", "poweroff.png")
@@ -36,7 +37,7 @@ def huge_png():
 
 @lru_cache(maxsize=None)
 def largest_png():
-    return pictures.solid(5600, 5600, MENU_RGB)
+    return png_file.solid(5600, 5600, MENU_RGB)
 
 
 def jpeg(path, good):

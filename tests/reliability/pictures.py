@@ -1,27 +1,8 @@
-"""PNG files written byte by byte, so that each test picture is exactly what its case names."""
+"""Pictures that Qt's readers find hard: odd PNG formats, huge sizes, lying headers."""
 
 import struct
-import zlib
 
-
-def _chunk(kind, data):
-    body = kind + data
-    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-
-def _png(width, height, bit_depth, colour_type, rows, extra_chunks=b""):
-    """rows yields each row's bytes without the filter byte."""
-    compressor = zlib.compressobj(9)
-    idat = b"".join(compressor.compress(b"\0" + row) for row in rows) + compressor.flush()
-    header = struct.pack(">IIBBBBB", width, height, bit_depth, colour_type, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", header) + extra_chunks
-            + _chunk(b"IDAT", idat) + _chunk(b"IEND", b""))
-
-
-def solid(width, height, rgb):
-    """An 8-bit RGB picture of one colour."""
-    row = bytes(rgb) * width
-    return _png(width, height, 8, 2, (row for _ in range(height)))
+from png_file import chunk, encode
 
 
 def half_transparent_16bit(width, height, rgb):
@@ -29,21 +10,21 @@ def half_transparent_16bit(width, height, rgb):
     left = struct.pack(">HHHH", rgb[0] * 257, rgb[1] * 257, rgb[2] * 257, 0xFFFF)
     right = struct.pack(">HHHH", 0xFFFF, 0xFFFF, 0xFFFF, 0)
     row = left * (width // 2) + right * (width - width // 2)
-    return _png(width, height, 16, 6, (row for _ in range(height)))
+    return encode(width, height, 16, 6, (row for _ in range(height)))
 
 
 def half_transparent_palette(width, height, rgb):
     """A palette picture: index 1 (left half) is opaque rgb, index 0 (right half) transparent."""
-    palette = _chunk(b"PLTE", bytes((255, 255, 255)) + bytes(rgb))
-    transparency = _chunk(b"tRNS", bytes((0, 255)))
+    palette = chunk(b"PLTE", bytes((255, 255, 255)) + bytes(rgb))
+    transparency = chunk(b"tRNS", bytes((0, 255)))
     row = b"\x01" * (width // 2) + b"\x00" * (width - width // 2)
-    return _png(width, height, 8, 3, (row for _ in range(height)), palette + transparency)
+    return encode(width, height, 8, 3, (row for _ in range(height)), palette + transparency)
 
 
 def huge_blank(width, height):
     """A valid 1-bit grey picture: a few hundred kilobytes on disk, gigabytes once decoded."""
     row = bytes((width + 7) // 8)
-    return _png(width, height, 1, 0, (row for _ in range(height)))
+    return encode(width, height, 1, 0, (row for _ in range(height)))
 
 
 def declared_huge_headers(width, height):
