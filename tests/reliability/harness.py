@@ -18,7 +18,7 @@ from typing import Callable, Optional
 from png_file import solid
 from polling import wait_until
 from xdisplay import XDisplay
-from xsession import Menu
+from menu_process import Menu
 
 REPO = Path(__file__).resolve().parents[2]
 MENU_RGB = (40, 60, 200)

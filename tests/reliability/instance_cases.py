@@ -8,7 +8,7 @@ from typing import Callable, Optional
 
 from harness import logging_script, make_theme, runs_of, write_script
 from polling import wait_until
-from xsession import Menu
+from menu_process import Menu
 
 
 @dataclass

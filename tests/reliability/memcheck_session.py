@@ -16,7 +16,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from harness import make_theme, runs_of  # noqa: E402
 from xdisplay import XDisplay  # noqa: E402
-from xsession import Menu  # noqa: E402
+from menu_process import Menu  # noqa: E402
 
 # Under valgrind the menu runs tens of times slower than usual.
 SLOW = 600
