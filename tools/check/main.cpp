@@ -79,11 +79,9 @@ int main(int argc, char** argv)
             return 0;
         }
         if (arg == "--screen") {
-            if (i + 1 == argc)
-                return usage_error("--screen needs a size such as 240x320");
-            screen = parse_screen_size(argv[++i]);
-            if (!screen.isValid())
-                return usage_error("\"" + std::string(argv[i]) + "\" is not a screen size such as 240x320");
+            const std::string error = take_screen_option(i + 1 < argc ? argv[++i] : nullptr, screen);
+            if (!error.empty())
+                return usage_error(error);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usage_error("unknown option \"" + arg + "\"");
         } else if (theme_given) {

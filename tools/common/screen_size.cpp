@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+namespace {
+
+// Reads "WxH" (e.g. "240x320"); an invalid size when the text is not one.
 QSize parse_screen_size(const std::string& text)
 {
     // Larger than any screen, small enough that width * height * 4 bytes fits in memory.
@@ -14,4 +17,17 @@ QSize parse_screen_size(const std::string& text)
     if (width < 1 || height < 1 || width > kLargest || height > kLargest)
         return {};
     return {width, height};
+}
+
+} // namespace
+
+std::string take_screen_option(const char* value, QSize& screen)
+{
+    if (!value)
+        return "--screen needs a size such as 240x320";
+    const QSize size = parse_screen_size(value);
+    if (!size.isValid())
+        return "\"" + std::string(value) + "\" is not a screen size such as 240x320";
+    screen = size;
+    return {};
 }

@@ -8,5 +8,6 @@
 inline constexpr int kDefaultScreenWidth = 240;
 inline constexpr int kDefaultScreenHeight = 320;
 
-// Reads "WxH" (e.g. "240x320"); an invalid size when the text is not one.
-QSize parse_screen_size(const std::string& text);
+// Takes the value given to --screen (nullptr when there was none) into
+// screen; returns the usage error to report, or an empty string.
+std::string take_screen_option(const char* value, QSize& screen);

@@ -74,11 +74,9 @@ int main(int argc, char** argv)
                 return usage_error(arg + " needs a file name");
             output = argv[++i];
         } else if (arg == "--screen") {
-            if (!has_value)
-                return usage_error("--screen needs a size such as 240x320");
-            screen = parse_screen_size(argv[++i]);
-            if (!screen.isValid())
-                return usage_error("\"" + std::string(argv[i]) + "\" is not a screen size such as 240x320");
+            const std::string error = take_screen_option(has_value ? argv[++i] : nullptr, screen);
+            if (!error.empty())
+                return usage_error(error);
         } else if (arg == "--state") {
             if (!has_value)
                 return usage_error("--state needs a state name");
