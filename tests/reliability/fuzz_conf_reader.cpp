@@ -18,9 +18,10 @@ namespace {
 
 constexpr std::size_t kPiece = 49;
 constexpr std::size_t kValue = 19;
-constexpr std::size_t kLimit = 1 << 20;
+constexpr std::size_t kLimit = settings::kReadLimit;
 // An input that starts with this byte is moved to just before the read
-// limit, so that the limit cuts through the fuzzer's bytes.
+// limit (4 times its second byte before it), so that the limit cuts through
+// the fuzzer's bytes.
 constexpr char kNearLimit = '\x01';
 
 int scratch = -1;
