@@ -48,7 +48,7 @@ class X11:
         return menu
 
     def pixel(self, point):
-        return self.x.screenshot().pixel(*point)
+        return self.x.pixel(point)
 
     def keys(self, *names):
         self.x.keys(*names)

@@ -48,29 +48,15 @@ class RfbClient:
         version = self._read(12)
         if not version.startswith(b"RFB 003."):
             raise RfbError(f"not an RFB server: {version!r}")
-        minor = int(version[8:11])
-        if minor >= 8:
-            self.send(b"RFB 003.008\n")
-            count = self._read(1)[0]
-            if count == 0:
-                raise RfbError(f"server refused: {self._read_reason()}")
-            if _SECURITY_NONE not in self._read(count):
-                raise RfbError("server does not offer security type None")
-            self.send(bytes([_SECURITY_NONE]))
-            if struct.unpack(">I", self._read(4))[0] != 0:
-                raise RfbError(f"security handshake failed: {self._read_reason()}")
-        else:
-            self.send(b"RFB 003.003\n")
-            kind = struct.unpack(">I", self._read(4))[0]
-            if kind != _SECURITY_NONE:
-                raise RfbError(f"server wants security type {kind}, not None")
+        # Qt's VNC server speaks 3.3, where the server picks the security type.
+        self.send(b"RFB 003.003\n")
+        kind = struct.unpack(">I", self._read(4))[0]
+        if kind != _SECURITY_NONE:
+            raise RfbError(f"server wants security type {kind}, not None")
         self.send(b"\x01")
         self.width, self.height = struct.unpack(">HH", self._read(4))
         self._read(16)
         self.name = self._read(struct.unpack(">I", self._read(4))[0])
-
-    def _read_reason(self):
-        return self._read(struct.unpack(">I", self._read(4))[0]).decode(errors="replace")
 
     def request_update(self, incremental=True):
         self.send(struct.pack(">BBHHHH", 3, int(incremental), 0, 0, self.width, self.height))

@@ -11,6 +11,8 @@ import functools
 import os
 import random
 import shutil
+import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -20,13 +22,67 @@ from typing import Callable, Optional
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 
-from menu_process import Menu  # noqa: E402
 from png_file import encode, solid  # noqa: E402
 from polling import wait_until  # noqa: E402
 from xdisplay import XDisplay  # noqa: E402
 
 REPO = Path(__file__).resolve().parents[2]
 INT_MAX, INT_MIN = 2**31 - 1, -2**31
+
+
+class Menu:
+    """One menu in a theme folder, in a session of its own so that its scripts are killed with
+    it at the end; reaped with wait4, for the peak memory it used."""
+
+    def __init__(self, xserver, command, theme, closed_output=False):
+        self.xserver, self.theme, self.status = xserver, theme, None
+        output, env = os.open(theme / "menu-output.txt", os.O_WRONLY | os.O_CREAT), xserver.env
+        if closed_output:
+            os.close(output)
+            unread, output = os.pipe()
+            os.close(unread)
+            # Without it Qt has a warning to write, so the pipe is written to for sure.
+            env = {k: v for k, v in env.items() if k != "XDG_RUNTIME_DIR"}
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen([command] if isinstance(command, str) else command, cwd=theme, env=env,
+                                     stdin=subprocess.DEVNULL, stdout=output, stderr=output, start_new_session=True)
+        os.close(output)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            os.killpg(self.proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        if self.status is None:
+            self._reap(0)
+
+    def _reap(self, flags):
+        pid, status, self.rusage = os.wait4(self.proc.pid, flags)
+        if pid:
+            self.status, self.elapsed = status, time.monotonic() - self.started
+        return pid != 0
+
+    def running(self):
+        return self.status is None and not self._reap(os.WNOHANG)
+
+    def wait_window(self, seconds=60):
+        self.xserver.wait_for_window("shut_down", lambda: None if self.running() else self.describe(), seconds)
+
+    def wait_exit(self, seconds=60):
+        wait_until(lambda: not self.running(), "the menu to end", seconds)
+
+    def describe(self):
+        if self.status is None:
+            return "still running"
+        if os.WIFSIGNALED(self.status):
+            return f"killed by signal {os.WTERMSIG(self.status)}"
+        return f"exit {os.WEXITSTATUS(self.status)}"
+
+    def peak_mib(self):
+        return self.rusage.ru_maxrss // 1024
 
 
 @dataclass
