@@ -132,15 +132,6 @@ private slots:
         }
     }
 
-    void everySettingIsReadIntoItsField()
-    {
-        MyZKbMain menu;
-        const QList<int> read = {menu.icon0_y, menu.icon1_y, menu.width0, menu.width1, menu.height0,
-                                 menu.height1, menu.reflash_x, menu.shut_x, menu.reboot_x,
-                                 menu.cancel_x, menu.start_x, menu.start_y, menu.line_color};
-        QCOMPARE(read, QList<int>({40, 200, 50, 100, 60, 40, 10, 76, 140, 50, 20, 30, 0x20C040}));
-    }
-
     void keysMoveTheFocus_data()
     {
         QTest::addColumn<QByteArray>("keys");
