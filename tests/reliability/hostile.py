@@ -89,7 +89,7 @@ class Menu:
 class Case:
     name: str
     spoil: Callable[[Path], None] = lambda theme: None
-    # xdotool key names, or a function given the X server.
+    # xdotool key names, or a function given the X server and the menu.
     keys: object = ("Right", "Return")
     runs: tuple = ("item2",)
     # Called with the ended menu and its theme folder.
@@ -180,9 +180,18 @@ def burst(count, seed):
     return keys + ["Return"], () if on_cancel else (f"item{item}",)
 
 
+def paused(*names):
+    """The keys all wait for the menu at once, as on a busy device: it is stopped meanwhile."""
+    def keys(xserver, menu):
+        os.kill(menu.proc.pid, signal.SIGSTOP)
+        xserver.keys(*names, delay_ms=0)
+        os.kill(menu.proc.pid, signal.SIGCONT)
+    return keys
+
+
 def held(*steps):
     """A (key, seconds) pair holds that key down, so that auto-repeat floods the menu."""
-    def keys(xserver):
+    def keys(xserver, menu):
         for step in steps:
             if isinstance(step, str):
                 xserver.keys(step, delay_ms=0)
@@ -199,7 +208,7 @@ def leftover_holds_nothing(menu, theme):
         raise AssertionError(f"the script inherited the menu's lock or X connection: {held_fds}")
 
 
-BURST_KEYS, BURST_RUNS = burst(10000, seed=7)
+BURST_KEYS, BURST_RUNS = burst(3000, seed=7)
 
 CASES = [
     Case("conf.ini missing", replace(["conf.ini"], lambda p: None)),
@@ -227,10 +236,11 @@ CASES = [
                            "the script started with SIGPIPE ignored")),
     Case("script inherits neither the folder lock nor the X connection",
          item2('for fd in /proc/$$/fd/*; do readlink "$fd"; done > fds.txt\n'), after=leftover_holds_nothing),
-    Case("10,000 keys in a burst, then Return", keys=BURST_KEYS, runs=BURST_RUNS),
+    Case("3,000 keys in a burst, then Return", keys=BURST_KEYS, runs=BURST_RUNS),
     Case("Return held down runs the script once", keys=held(("Return", 1.5)), runs=("item1",)),
     Case("5 held down on cancel runs nothing", keys=held("Down", ("5", 1.5)), runs=()),
-    Case("F2 held down after a confirm runs nothing", keys=held("Return", ("F2", 1.0)), runs=()),
+    Case("F2 right after a confirm runs nothing", keys=paused("Return", "F2"), runs=()),
+    Case("keys after a confirm change nothing", keys=paused("Right", "Return", "Left", "Return", "Down", "5")),
     Case("a second menu in the same folder ends at once", second_menu=True),
 ]
 
@@ -246,7 +256,7 @@ def run_case(xserver, program, case, theme):
                     raise AssertionError(f"the second menu: {second.describe()}, windows showing: "
                                          f"{len(xserver.find_windows('shut_down'))}")
         if callable(case.keys):
-            case.keys(xserver)
+            case.keys(xserver, menu)
         else:
             xserver.keys(*case.keys, delay_ms=0)
         menu.wait_exit()
@@ -273,7 +283,7 @@ def main(program, names):
                           flush=True)
                 except Exception as failure:
                     failed += 1
-                    print(f"FAIL {case.name}: {failure}", flush=True)
+                    print(f"FAIL {case.name}: {str(failure)[:500]}", flush=True)
     return 1 if failed else 0
 
 

@@ -37,10 +37,17 @@ const QMap<char, QPair<Qt::Key, Qt::KeyboardModifiers>> kKeys = {
 void press(MyZKbMain& menu, const QByteArray& keys)
 {
     for (char c : keys) {
-        if (c == '.')
-            QTRY_VERIFY(menu.poweroff_now);
-        else
+        if (c == '.') {
+            // Handles the pending timer events one by one, so that the key
+            // comes right after the power-off picture, before the next timer.
+            QElapsedTimer waited;
+            waited.start();
+            while (!menu.poweroff_now && waited.elapsed() < 10000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QVERIFY(menu.poweroff_now);
+        } else {
             QTest::keyClick(&menu, kKeys[c].first, kKeys[c].second);
+        }
     }
 }
 
