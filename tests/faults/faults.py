@@ -7,6 +7,8 @@ folder is rebuilt, and the tests run fast ones first until the first one fails; 
 is put back. A fault that no test notices makes the exit status 1. Run it on a tree you are
 not editing: the source files change while it runs."""
 
+import json
+import os
 import re
 import subprocess
 import sys
@@ -82,8 +84,17 @@ def run(args, **kwargs):
 
 
 def first_failure(build):
-    """The first failing test and its first failure line, or None when every stage passes."""
+    """The first failing test and its first failure line, or None when every stage passes.
+    Each stage builds only what its tests run, the last one everything."""
     for stage in STAGES:
+        if stage is STAGES[-1]:
+            built = run(["cmake", "--build", build, "-j2"])
+        else:
+            listed = json.loads(run(["ctest", "--test-dir", build, "--show-only=json-v1", *stage]).stdout)
+            targets = {os.path.basename(test["command"][0]) for test in listed["tests"]}
+            built = run(["cmake", "--build", build, "-j2", "--target", *sorted(targets)])
+        if built.returncode != 0:
+            return None
         done = run(["ctest", "--test-dir", build, "--stop-on-failure", "--output-on-failure", *stage])
         if done.returncode != 0:
             failed = re.findall(r"^\s*\d+ - (\S+) \(", done.stdout, re.M)
@@ -110,7 +121,7 @@ def main():
         started = time.monotonic()
         try:
             file.write_text(original.replace(text, broken))
-            built = run(["cmake", "--build", build, "-j2"])
+            built = run(["cmake", "--build", build, "-j2", "--target", "powermenu"])
             caught = None if built.returncode else first_failure(build)
         finally:
             file.write_text(original)
