@@ -173,14 +173,16 @@ private slots:
         QTest::addColumn<bool>("withPowerOffPicture");
         QTest::addColumn<QByteArray>("scripts");
         QTest::addColumn<bool>("powerOffShown");
-        QTest::newRow("Return runs the focused item once") << QByteArray("Rr") << true << QByteArray("2\n") << true;
-        QTest::newRow("keypad 5 confirms too") << QByteArray("45") << true << QByteArray("0\n") << true;
-        QTest::newRow("cancel runs nothing, nor Up Return after it") << QByteArray("DrUr") << true << QByteArray() << false;
-        QTest::newRow("F2 runs nothing") << QByteArray("F") << true << QByteArray() << false;
-        QTest::newRow("F2 right after a confirm runs nothing") << QByteArray("rF") << true << QByteArray() << true;
-        QTest::newRow("F2 while the power-off picture shows runs nothing") << QByteArray("r.F") << true << QByteArray() << true;
-        QTest::newRow("keys after a confirm change nothing") << QByteArray("rRrDr5.LDr") << true << QByteArray("1\n") << true;
-        QTest::newRow("without a power-off picture the item still runs") << QByteArray("r") << false << QByteArray("1\n") << true;
+        QTest::addColumn<int>("sel_index");
+        QTest::addColumn<bool>("cancel_focus");
+        QTest::newRow("Return runs the focused item once") << QByteArray("Rr") << true << QByteArray("2\n") << true << 5 << false;
+        QTest::newRow("keypad 5 confirms too") << QByteArray("45") << true << QByteArray("0\n") << true << 3 << false;
+        QTest::newRow("cancel stays a cancel, Up Return after it change nothing") << QByteArray("DrUr") << true << QByteArray() << false << 1 << true;
+        QTest::newRow("F2 runs nothing") << QByteArray("F") << true << QByteArray() << false << 1 << false;
+        QTest::newRow("F2 right after a confirm runs nothing") << QByteArray("rF") << true << QByteArray() << true << 4 << false;
+        QTest::newRow("F2 while the power-off picture shows runs nothing") << QByteArray("r.F") << true << QByteArray() << true << 4 << false;
+        QTest::newRow("keys after a confirm change nothing") << QByteArray("rRrDr5.LDr") << true << QByteArray("1\n") << true << 4 << false;
+        QTest::newRow("without a power-off picture the item still runs") << QByteArray("r") << false << QByteArray("1\n") << true << 4 << false;
     }
 
     void confirmSequence()
@@ -217,8 +219,8 @@ private slots:
             // 50 ms of pressed item, then 100 ms of power-off picture before the script.
             QVERIFY2(clock.elapsed() >= 140, qPrintable(QString::number(clock.elapsed())));
         }
-        if (keys.endsWith("LDr"))
-            QVERIFY(menu.sel_index == 4 && !menu.cancel_focus);
+        QTEST(menu.sel_index, "sel_index");
+        QTEST(menu.cancel_focus, "cancel_focus");
     }
 
     void taps_data()
