@@ -101,15 +101,11 @@ def other_folders_have_menus_of_their_own(xserver, program, workdir):
 def another_users_menu_does_not_block_mine(xserver, program, workdir):
     # Each user's lock lives in that user's own runtime folder.
     theme = make_theme(workdir / "theme")
-    runtime = [workdir / "run-a", workdir / "run-b"]
-    for folder in runtime:
-        folder.mkdir(mode=0o700)
-    with Menu(xserver, ["env", f"XDG_RUNTIME_DIR={runtime[0]}", program], theme), \
-            Menu(xserver, ["env", f"XDG_RUNTIME_DIR={runtime[1]}", program], theme) as second:
-        wait_until(lambda: len(xserver.find_windows("shut_down")) == 2 or not second.running(),
-                   "two menu windows", 60)
-        if not second.running():
-            raise AssertionError(f"the other user's menu ended: {second.describe()}")
+    (workdir / "a").mkdir(mode=0o700), (workdir / "b").mkdir(mode=0o700)
+    with Menu(xserver, ["env", f"XDG_RUNTIME_DIR={workdir / 'a'}", program], theme), \
+            Menu(xserver, ["env", f"XDG_RUNTIME_DIR={workdir / 'b'}", program], theme) as second:
+        wait_until(lambda: len(xserver.find_windows("shut_down")) == 2 or not second.running(), "two menus", 60)
+        expect(second, "still running")
     return "both showed"
 
 
