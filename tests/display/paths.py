@@ -56,6 +56,11 @@ class X11:
     def tap(self, down, up):
         self.x.xdotool("mousemove", *down, "mousedown", "1", "mousemove", *up, "mouseup", "1")
 
+    def focus_elsewhere(self, test):
+        """Another window takes the focus, as a window manager that prevents focus stealing leaves it."""
+        other = processes.start(test, ["xmessage", "the window behind"], env=self.env)
+        self.x.wait_for_window("xmessage", lambda: other.poll())
+
 
 class Wayland:
     """sway's headless back end, keys from wtype, screenshots from grim."""

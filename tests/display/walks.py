@@ -61,6 +61,14 @@ class Walks(unittest.TestCase):
         self.assertIsNone(self.menu.poll(), "the menu waits for its script")
         self.assert_ended("item0\n")
 
+    def test_keys_reach_the_menu_while_another_window_has_the_focus(self):
+        if not hasattr(self.path, "focus_elsewhere"):
+            self.skipTest(f"{ROW.name} gives the focus to no other window here")
+        self.start()
+        self.path.focus_elsewhere(self)
+        self.path.keys("Right", "Return")
+        self.assert_ended("item2\n")
+
     def test_f2_runs_nothing_and_extra_arguments_count_in_the_status(self):
         self.start("one", "two")
         self.path.keys("Right", "F2")

@@ -36,7 +36,7 @@ class Menu:
 
     def __init__(self, xserver, command, theme, closed_output=False):
         self.xserver, self.theme, self.status = xserver, theme, None
-        output, env = os.open(theme / "menu-output.txt", os.O_WRONLY | os.O_CREAT), xserver.env
+        output, env = os.open(theme / "menu-output.txt", os.O_WRONLY | os.O_CREAT | os.O_APPEND), xserver.env
         if closed_output:
             os.close(output)
             unread, output = os.pipe()
@@ -96,8 +96,9 @@ class Case:
     after: Optional[Callable] = None
     peak_limit_mib: int = 400
     closed_output: bool = False
-    # A second menu started in the same folder must end at once with status 1.
-    second_menu: bool = False
+    # A second menu in the same folder: "mine" must end at once with status 1, saying why;
+    # "another user's" (its own runtime folder) must show.
+    second_menu: Optional[str] = None
 
 
 def make_theme(folder):
@@ -241,7 +242,8 @@ CASES = [
     Case("5 held down on cancel runs nothing", keys=held("Down", ("5", 1.5)), runs=()),
     Case("F2 right after a confirm runs nothing", keys=paused("Return", "F2"), runs=()),
     Case("keys after a confirm change nothing", keys=paused("Right", "Return", "Left", "Return", "Down", "5")),
-    Case("a second menu in the same folder ends at once", second_menu=True),
+    Case("a second menu in the same folder ends at once, saying why", second_menu="mine"),
+    Case("another user's menu in the same folder does not block mine", second_menu="another user's"),
 ]
 
 
@@ -250,11 +252,17 @@ def run_case(xserver, program, case, theme):
     with Menu(xserver, program, theme, case.closed_output) as menu:
         menu.wait_window()
         if case.second_menu:
-            with Menu(xserver, program, theme) as second:
-                second.wait_exit(30)
-                if second.describe() != "exit 1" or len(xserver.find_windows("shut_down")) != 1:
-                    raise AssertionError(f"the second menu: {second.describe()}, windows showing: "
-                                         f"{len(xserver.find_windows('shut_down'))}")
+            runtime = theme.parent / "another-user"
+            runtime.mkdir(mode=0o700)
+            mine = case.second_menu == "mine"
+            with Menu(xserver, program if mine else ["env", f"XDG_RUNTIME_DIR={runtime}", program], theme) as second:
+                windows = lambda: len(xserver.find_windows("shut_down"))
+                wait_until(lambda: not second.running() if mine else windows() == 2 or not second.running(),
+                           "the second menu to end" if mine else "two menus", 30)
+                said = "already open" in (theme / "menu-output.txt").read_text()
+                if (second.describe(), said, windows()) != (("exit 1", True, 1) if mine else ("still running", False, 2)):
+                    raise AssertionError(f"the second menu: {second.describe()}, said why: {said}, windows: {windows()}")
+            menu.wait_window()
         if callable(case.keys):
             case.keys(xserver, menu)
         else:

@@ -59,7 +59,14 @@ CHECKS = [
     ("conf.ini a FIFO", fifo, [], 1, ["conf.ini: is not a regular file"]),
     ("files missing, unreadable, not executable", files, [], 1,
      ["item0.sh: missing", "item2.sh: not executable", "velmorine.png: missing", "poweroff.png: not a picture"]),
-    ("a usage error", lines({}), ["--screen", "big"], 2, ["usage: powermenu-check"]),
+    ("a comment going on past a piece sets a key",
+     lines({15: "# Left edges: Flash, Power off, Restart; see the cancel_x=10 before)"}), [], 1,
+     ["conf.ini line 15: the comment is 68 characters long", "as a line of its own, which sets cancel_x to 10"]),
+    ("white as -1", lines({26: "line_color=-1"}), [], 0, ["no problems found"]),
+    ("a screen the picture covers under half of", lines({}), ["--screen=480X854"], 1,
+     ["velmorine.png: the 240x320 menu picture covers 18% of the 480x854 screen"]),
+    *[(f"--screen {size}", lines({}), ["--screen", size], 2, ["usage: powermenu-check"])
+      for size in ("big", "4294967536x320", "16385x320")],
 ]
 
 # Sample theme rectangles (x, y, w, h) and what the preview's state shows there.
