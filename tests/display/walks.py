@@ -50,7 +50,7 @@ class Walks(unittest.TestCase):
         w, h = theme.SCREEN_SIZE
         for point, rgb in [(theme.OUTSIDE_PICTURE, theme.BLACK), ((20, 20), theme.PICTURE),
                            ((219, 299), theme.PICTURE), ((220, 300), theme.BLACK), ((20, 300), theme.BLACK)]:
-            self.assertEqual(self.path.pixel(point), rgb, f"first frame at {point}")
+            self.wait_for(point, rgb, f"the first frame's {rgb} at {point}")
         for key, target in [("Right", "item2"), ("6", "item0"), ("Down", "cancel"), ("Up", "item0")]:
             self.path.keys(key)
             self.wait_for_focus(target)
