@@ -37,7 +37,7 @@ class X11:
     taps = True
 
     def __init__(self, test, row):
-        self.x = test.enterContext(XDisplay(*row.size))
+        self.x, self.size = test.enterContext(XDisplay(*row.size)), row.size
         if row.xresources:
             subprocess.run(["xrdb", "-merge"], input=row.xresources.encode(), env=self.x.env, check=True)
         self.env = self.x.env
@@ -45,6 +45,9 @@ class X11:
     def start(self, test, program, theme, env, *args):
         menu = processes.start(test, [program, "-platform", "xcb", *args], cwd=theme, env={**self.env, **env})
         self.x.wait_for_window("shut_down", lambda: menu.poll())
+        # No window manager runs here: the window covers the screen only if the menu asks for it.
+        geometry = self.x.xdotool("getwindowgeometry", "--shell", self.x.find_windows("shut_down")[0]).decode()
+        test.assertIn(f"WIDTH={self.size[0]}\nHEIGHT={self.size[1]}", geometry)
         return menu
 
     def pixel(self, point):

@@ -62,7 +62,7 @@ FAULTS = [
     ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
     ("FIFO picture read", P, "    if (!QFileInfo(fileName).isFile())\n        return false;\n", ""),
     ("window not full screen", "platform/ZKbMainWidget.cpp", "    setGeometry(screen()->geometry());\n", ""),
-    ("window erased between paints", "platform/ZKbMainWidget.cpp", "        setAttribute(Qt::WA_OpaquePaintEvent);", "        ;"),
+    ("window erased between paints", "platform/ZKbMainWidget.cpp", "setAttribute(Qt::WA_OpaquePaintEvent);", "setAttribute(Qt::WA_OpaquePaintEvent, false);"),
     ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
     ("slide off still confirms", T, " || !contains(*this, kTargets[target], e->position())", ""),
     ("taps count after a confirm", T, "confirm_pending() ? kNoTarget : ", ""),
