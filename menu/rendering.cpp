@@ -54,6 +54,7 @@ const QPixmap& MyZKbMain::bg_pixmap()
     // only changes when the power-off picture replaces it.
     if (bg_image.cacheKey() != bg_pixmap_key) {
         bg_pixmap_cache = maskedPixmap(bg_image);
+        bg_opaque_cache = opaqueRegion(bg_pixmap_cache);
         bg_pixmap_key = bg_image.cacheKey();
     }
     return bg_pixmap_cache;
@@ -72,13 +73,17 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
     } else {
         const QPixmap& pixmap = bg_pixmap();
         bitBlt(this, start_x, start_y, &pixmap, 0, 0, -1, -1, CopyROP, false);
+        QPainter painter(this);
+        useDevicePixels(painter);
         // The highlight's pen is opaque, so drawing it straight onto the
-        // window, clipped to the picture, gives the pixels that drawing it on
-        // a copy of the picture and copying that would, without the copy.
-        if (reaches_window(pixmap, start_x, start_y, size())) {
-            QPainter painter(this);
+        // window, clipped to the picture's opaque pixels, gives the pixels
+        // that drawing it on a copy of the picture and copying that with the
+        // picture's mask would, without the copy. Where the picture is
+        // transparent the window is never cleared, so a highlight drawn
+        // there would stay after the focus moved on.
+        if (reaches_window(pixmap, start_x, start_y, deviceSize(painter))) {
             painter.translate(start_x, start_y);
-            painter.setClipRect(pixmap.rect());
+            painter.setClipRegion(bg_opaque_cache);
             painter.setPen(QPen(pen_color(line_color), 1, Qt::SolidLine));
             const Highlight h = highlight_for(*this);
             if (h.style == Style::Focus)

@@ -2,6 +2,7 @@
 #include "app/gui.h"
 #include "theme_folder.h"
 
+#include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
@@ -13,6 +14,7 @@ const QColor kBackground(Qt::black);
 constexpr int kStartX = 30;
 constexpr int kStartY = 20;
 const QSize kPictureSize(100, 60);
+const QSize kScreenSize(240, 320);
 
 // Picture coordinates of the four highlights, as the theme below sets them.
 const QRect kItem0(5, 10, 20, 20);
@@ -257,6 +259,40 @@ private slots:
         QVERIFY(shown(menu));
         QTRY_VERIFY(screenOf(menu).pixelColor(kStartX + 10, kStartY) == kPicture);
         QCOMPARE(screenOf(menu).pixelColor(kStartX + 5, kStartY), kBackground);
+    }
+
+    void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("scale 1") << 1.0;
+        QTest::newRow("scale 1.5") << 1.5;
+        QTest::newRow("scale 2") << 2.0;
+    }
+
+    // Item 2 stands over the picture's transparent right part; the window is
+    // never cleared there, so its highlight would stay after the focus left.
+    void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels()
+    {
+        QFETCH(qreal, scale);
+        makeTheme(0x00ff00);
+        QImage picture(kPictureSize, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QPainter(&picture).fillRect(0, 0, 60, kPictureSize.height(), kPicture);
+        picture.save(theme->path("velmorine.png"));
+        MyZKbMain menu;
+        menu.resize(kScreenSize);
+        QImage screen(kScreenSize, QImage::Format_RGB32);
+        screen.fill(kBackground);
+        screen.setDevicePixelRatio(scale);
+        for (int focus : {2, 1}) {
+            menu.sel_index = focus;
+            menu.render(&screen);
+        }
+        QCOMPARE(countOn(screen, outline(onScreen(kItem2)), Qt::green), 0);
+        QVERIFY(isFocus(screen, onScreen(kItem1), Qt::green));
+        QCOMPARE(screen.pixelColor(kStartX + 59, kStartY + 59), kPicture);
+        QCOMPARE(screen.pixelColor(kStartX + 60, kStartY + 59), kBackground);
+        QCOMPARE(screen.pixelColor(kStartX + 59, kStartY + 60), kBackground);
     }
 
     void halfTransparentPixelsLookTheSameAfterRepaints()
