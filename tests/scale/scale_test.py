@@ -25,8 +25,7 @@ AS_USER = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if 
 
 # (path, screen size, scale): sizes that the scale divides, so that the compositor's logical
 # output size is whole.
-ROWS = [("wayland", (240, 320), "2")]
-XROWS = [("x11", (240, 320), "Xft.dpi: 144"), ("x11", (240, 320), "Xft.dpi: 192"),
+ROWS = [("x11", (240, 320), "Xft.dpi: 144"), ("x11", (240, 320), "Xft.dpi: 192"),
         ("x11", (240, 320), "QT_SCALE_FACTOR=1.5"), ("wayland", (240, 320), "2"),
         ("wayland", (360, 480), "3")]
 

@@ -158,6 +158,8 @@ void TouchMenuTest::press_focuses_the_target_under_it_data()
     QTest::newRow("item 2's bottom-right pixel") << same << QPoint(209, 119) << 2 << false;
     QTest::newRow("cancel keeps the top row's focus") << same << kCancel << 1 << true;
     QTest::newRow("just right of item 0") << same << QPoint(80, 90) << 1 << false;
+    // At scale 1.75, x 61 arrives as 34.857..., which times 1.75 is a hair below 61.
+    QTest::newRow("item 0's left pixel at x 61") << Theme{{"reflash_x", 41}} << QPoint(61, 90) << 0 << false;
     QTest::newRow("just below item 2") << same << QPoint(185, 120) << 1 << false;
     QTest::newRow("between the items") << same << kGap << 1 << false;
     QTest::newRow("outside the picture") << same << QPoint(5, 5) << 1 << false;
