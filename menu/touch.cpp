@@ -87,7 +87,8 @@ void MyZKbMain::mouseReleaseEvent(QMouseEvent* e)
         return;
     const int target = pressed_target;
     pressed_target = kNoTarget;
-    if (target == kNoTarget || confirm_pending() || !contains(*this, kTargets[target], device_position(*this, *e)))
+    if (target == kNoTarget || confirm_pending()
+        || !contains(*this, kTargets[target], device_position(*this, *e)))
         return;
     // A key may have moved the focus while the finger was down; the finger wins.
     focus(*this, target);

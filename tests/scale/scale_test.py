@@ -4,6 +4,7 @@ first screen, a moved highlight, and item 0 pressed beside the power-off picture
 item 0 (on X11 by a tap at its top-left device pixel) must run its script."""
 
 import glob, os, shutil, subprocess, tempfile, unittest
+from pathlib import Path
 
 from menu_theme import CORNER, GAP, LINE, POWER_OFF, TAP, make_theme, scripts_run
 from png_file import solid
@@ -24,11 +25,9 @@ def make_scale_theme(folder):
     """The shared test theme with a power-off picture over the top strip only, so that the
     pressed item stays in sight. The scripts note that they ran, then wait to be stopped."""
     make_theme(folder)
-    with open(os.path.join(folder, "poweroff.png"), "wb") as out:
-        out.write(solid(240, 20, POWER_OFF))
+    Path(folder, "poweroff.png").write_bytes(solid(240, 20, POWER_OFF))
     for item in range(3):
-        with open(os.path.join(folder, f"item{item}.sh"), "w") as out:
-            out.write(f"#!/bin/sh\necho item{item} >> ran.log\nsleep 60\n")
+        Path(folder, f"item{item}.sh").write_text(f"#!/bin/sh\necho item{item} >> ran.log\nsleep 60\n")
 
 
 def differences(screens, baseline):
@@ -42,14 +41,14 @@ def x11(test, root, size, scale):
     """The menu's environment, and how to see the screen, move the focus and confirm item 0."""
     x = test.enterContext(XDisplay(*size))
     env = dict(x.env)
+    env.update([scale.split("=")] if "=" in scale else [])
     if scale.startswith("Xft.dpi"):
         subprocess.run(["xrdb", "-merge"], input=scale.encode(), env=env, check=True)
-    elif scale != "1":
-        env.update([scale.split("=")])
 
     def screen():
-        return Picture.from_ppm(subprocess.run(["/usr/bin/convert", "xwd:-", "ppm:-"], check=True,
-                                               input=x.run("xwd", "-root", "-silent"), capture_output=True).stdout)
+        ppm = subprocess.run(["/usr/bin/convert", "xwd:-", "ppm:-"], input=x.run("xwd", "-root", "-silent"),
+                             capture_output=True, check=True).stdout
+        return Picture.from_ppm(ppm)
     # A press on item 2 that slides off focuses it; a tap on item 0's corner confirms item 0.
     return (env, screen, lambda: x.xdotool("mousemove", *TAP["item2"], "mousedown", 1, "mousemove",
                                            *GAP, "mouseup", 1),
@@ -59,10 +58,11 @@ def x11(test, root, size, scale):
 def wayland(test, root, size, scale):
     with open(os.path.join(root, "sway.conf"), "w") as out:
         out.write(f"xwayland disable\noutput HEADLESS-1 mode {size[0]}x{size[1]} scale {scale}\n")
-    env = {name: value for name, value in os.environ.items() if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    env.update(HOME=root, XDG_RUNTIME_DIR=os.path.join(root, "runtime"), WLR_BACKENDS="headless",
+    env = dict(os.environ, HOME=root, XDG_RUNTIME_DIR=os.path.join(root, "runtime"), WLR_BACKENDS="headless",
                WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", QT_QPA_PLATFORM="wayland")
-    start(test, [*AS_USER, "sway", "--config", os.path.join(root, "sway.conf")], env=env, stderr=subprocess.DEVNULL)
+    env.pop("DISPLAY", None)
+    start(test, [*AS_USER, "sway", "--config", os.path.join(root, "sway.conf")], env=env,
+          stderr=subprocess.DEVNULL)
     env["WAYLAND_DISPLAY"] = wait_until(
         lambda: glob.glob(os.path.join(root, "runtime", "wayland-[0-9]")), "sway's socket")[0]
     # The headless seat has a keyboard only while a virtual one is connected, and no pointer:
