@@ -3,7 +3,7 @@
 
 powermenu_packages=(
     cmake g++ make pkg-config qt6-base-dev libgl-dev
-    xvfb xdotool x11-utils x11-apps imagemagick python3
+    xvfb xdotool x11-utils x11-apps x11-xserver-utils imagemagick python3
     qt6-wayland sway wtype grim
     dpkg-dev file lintian
 )
