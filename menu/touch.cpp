@@ -51,14 +51,16 @@ int target_at(const MyZKbMain& menu, QPointF point)
 }
 
 // Positions arrive in Qt's logical pixels; the menu is drawn in the
-// screen's own pixels. A position that was a whole device pixel may come
-// back a hair below it after the division by a fractional scale, hence the
-// nudge before the pixel is taken.
+// screen's own pixels. The widget's own position is rounded to a whole
+// logical pixel, which at scale 2 already loses every odd device pixel; the
+// window's position is not, and the menu is its window. A position that was
+// a whole device pixel may come back a hair below it after the division by a
+// fractional scale, hence the nudge before the pixel is taken.
 QPointF device_position(const MyZKbMain& menu, const QMouseEvent& e)
 {
     constexpr double kRoundingSlack = 1e-6;
     const double ratio = menu.devicePixelRatio();
-    return e.position() * ratio + QPointF(kRoundingSlack, kRoundingSlack);
+    return e.scenePosition() * ratio + QPointF(kRoundingSlack, kRoundingSlack);
 }
 
 void focus(MyZKbMain& menu, int target)

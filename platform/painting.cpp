@@ -67,8 +67,9 @@ void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
         return;
 
     QVector<QPoint> dots;
+    const QPoint origin = painter.brushOrigin();
     auto dot = [&](long long px, long long py) {
-        if ((px + py) % 2 == 0)
+        if ((px - origin.x() + py - origin.y()) % 2 == 0)
             dots.append(QPoint(int(px), int(py)));
     };
     const Span columns = clipped(left, right, area.left(), area.right());

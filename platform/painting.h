@@ -23,7 +23,8 @@ QSize deviceSize(const QPainter& painter);
 enum RasterOp { CopyROP = 0 };
 
 // A one-pixel stippled outline covering exactly w x h pixels, in the
-// painter's pen colour; every other pixel is set, like a checkerboard.
+// painter's pen colour; every other pixel is set, like a checkerboard
+// anchored, as Qt's own patterns are, at the painter's brush origin.
 void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h);
 
 // A one-pixel rounded outline covering exactly w x h pixels; the corner

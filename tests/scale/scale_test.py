@@ -1,7 +1,7 @@
 """A theme is drawn in the screen's own pixels at every scale factor. Each row runs the menu on
 one display path at scale 1 and at another scale and compares the screens pixel for pixel: the
 first screen, a moved highlight, and item 0 pressed beside the power-off picture; confirming
-item 0 (on X11 by a tap at its top-left device pixel) must run its script."""
+item 0 (on X11 by a tap at its bottom-right device pixel) must run its script."""
 
 import glob, os, shutil, subprocess, tempfile, unittest
 from pathlib import Path
@@ -17,8 +17,8 @@ from xdisplay import XDisplay
 AS_USER = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
 # Output sizes that the scale divides, so that the compositor's logical size is whole.
 ROWS = [("x11", (240, 320), "Xft.dpi: 144"), ("x11", (240, 320), "Xft.dpi: 192"),
-        ("x11", (240, 320), "QT_SCALE_FACTOR=1.5"), ("wayland", (240, 320), "2"),
-        ("wayland", (360, 480), "3")]
+        ("x11", (240, 320), "QT_SCALE_FACTOR=1.5"), ("x11", (240, 320), "QT_SCALE_FACTOR=1.75"),
+        ("wayland", (240, 320), "2"), ("wayland", (360, 480), "3")]
 
 
 def make_scale_theme(folder):
@@ -49,10 +49,11 @@ def x11(test, root, size, scale):
         ppm = subprocess.run(["/usr/bin/convert", "xwd:-", "ppm:-"], input=x.run("xwd", "-root", "-silent"),
                              capture_output=True, check=True).stdout
         return Picture.from_ppm(ppm)
-    # A press on item 2 that slides off focuses it; a tap on item 0's corner confirms item 0.
+    # A press on item 2 that slides off focuses it; a tap on item 0's bottom-right pixel, half a
+    # logical pixel at scale 2, confirms item 0.
     return (env, screen, lambda: x.xdotool("mousemove", *TAP["item2"], "mousedown", 1, "mousemove",
                                            *GAP, "mouseup", 1),
-            lambda: x.xdotool("mousemove", *CORNER["item0"], "click", 1))
+            lambda: x.xdotool("mousemove", 79, 119, "click", 1))
 
 
 def wayland(test, root, size, scale):
