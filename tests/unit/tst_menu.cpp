@@ -1,6 +1,7 @@
 // The menu window in-process, on the offscreen platform: real key and mouse
 // events, real scripts in a temporary theme folder, the window's own pixels.
 #include "app/gui.h"
+#include "app/missing_files.h"
 #include "platform/painting.h"
 
 #include <QDateTime>
@@ -317,6 +318,50 @@ private slots:
         for (QPoint outside : {QPoint(kStartX - 1, kStartY), QPoint(kStartX, kStartY - 1),
                                QPoint(kStartX + 200, kStartY + 279), QPoint(kStartX + 199, kStartY + 280)})
             QCOMPARE(screen.pixelColor(outside), QColor(Qt::black));
+    }
+
+    void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("scale 1") << 1.0;
+        QTest::newRow("scale 1.5") << 1.5;
+        QTest::newRow("scale 2") << 2.0;
+    }
+
+    // Item 2 stands over the picture's transparent right part; the window is
+    // never cleared there, so its highlight would stay after the focus left.
+    void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels()
+    {
+        QFETCH(qreal, scale);
+        QImage picture(200, 280, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QPainter(&picture).fillRect(0, 0, 130, 280, kPicture);
+        QVERIFY(picture.save("velmorine.png"));
+        QImage screen(240, 320, QImage::Format_RGB32);
+        screen.fill(Qt::black);
+        MyZKbMain menu;
+        menu.resize(screen.size());
+        screen.setDevicePixelRatio(scale);
+        for (int focus : {2, 1}) {
+            menu.sel_index = focus;
+            menu.render(&screen);
+        }
+        QCOMPARE(styleAt(screen, kTargets[2].translated(kStartX, kStartY)), QString("plain"));
+        QCOMPARE(styleAt(screen, kTargets[1].translated(kStartX, kStartY)), QString("focus"));
+        QCOMPARE(screen.pixelColor(kStartX + 129, kStartY + 59), kPicture);
+        QCOMPARE(screen.pixelColor(kStartX + 130, kStartY + 59), QColor(Qt::black));
+    }
+
+    void aFolderWithoutTheWholeThemeSaysWhatIsMissingAndHowToClose()
+    {
+        QFile::remove("item0.sh");
+        QFile::remove("item2.sh");
+        QCOMPARE(QString::fromStdString(missing_theme_files_note()),
+                 "powermenu: missing from the theme folder " + QDir::currentPath()
+                     + " (the working directory): item0.sh, item2.sh; F2 closes the menu\n");
+        writeFile("item0.sh", "");
+        writeFile("item2.sh", "");
+        QCOMPARE(missing_theme_files_note(), std::string());
     }
 
     void missingPowerOffPictureLeavesTheMenuPictureAtTheCorner()
