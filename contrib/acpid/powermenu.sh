@@ -1,22 +1,16 @@
 #!/bin/sh
-# acpid runs this as root for a power button press. The menu has to run
-# as the user whose session shows it and reach that session's display:
-# set the three values below for your device.
-user=kiosk
-display=:0
-wayland_display=
+# acpid runs this as root for a power button press: it opens the menu on
+# the framebuffer, with the phone keymap that powermenu installs (volume
+# down: the cancel button, volume up: the next item, power: confirm).
+# Root, because the framebuffer and the keys are root's and the systemd
+# theme's power off and restart need no session then. The menu refuses to
+# open twice, so a press while it is open does nothing.
+theme=systemd
+platform=linuxfb
+keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
 
-uid=$(id -u "$user") || {
-    echo "powermenu acpid handler: no user '$user'; set user= in $0." >&2
-    exit 1
-}
-runtime_dir=/run/user/$uid
-if [ -n "$wayland_display" ]; then
-    set -- WAYLAND_DISPLAY="$wayland_display"
-else
-    set -- DISPLAY="$display" XAUTHORITY="$(getent passwd "$user" | cut -d: -f6)/.Xauthority"
-fi
-# In the background, so acpid goes on with other events; the lock keeps a
-# press while the menu is open from opening a second one.
-runuser -u "$user" -- env XDG_RUNTIME_DIR="$runtime_dir" "$@" \
-    flock -n "$runtime_dir/powermenu.lock" powermenu-launch &
+# In the background, so that acpid goes on with other events. Qt's own
+# evdev handlers, not libinput, since only they read a keymap.
+QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
+    QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
+    powermenu-launch "$theme" -platform "$platform" &
