@@ -1,16 +1,27 @@
 #!/bin/sh
-# acpid runs this as root for a power button press: it opens the menu on
-# the framebuffer, with the phone keymap that powermenu installs (volume
-# down: the cancel button, volume up: the next item, power: confirm).
+# acpid (or triggerhappy, see ../triggerhappy) runs this as root for a
+# press of the power key: it opens the menu on the framebuffer, with the
+# phone keymap that powermenu installs (volume down: the cancel button,
+# volume up: the next item, power: confirm).
 # Root, because the framebuffer and the keys are root's and the systemd
-# theme's power off and restart need no session then. The menu refuses to
-# open twice, so a press while it is open does nothing.
+# theme's power off and restart need no session then.
 theme=systemd
 platform=linuxfb
 keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
 
-# In the background, so that acpid goes on with other events. Qt's own
-# evdev handlers, not libinput, since only they read a keymap.
-QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
-    QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
-    powermenu-launch "$theme" -platform "$platform" &
+# The power key that confirms in the menu reaches acpid as well, and Cancel
+# ends the menu before that press is handled here: without a pause it
+# would open the menu again at once. So one press is handled at a time,
+# and for two seconds after the menu ends a press opens nothing. The lock
+# is closed for the menu, so the item scripts, and whatever they leave
+# running, never hold it; the menu's own lock refuses a second menu
+# started any other way.
+(
+    flock -n 9 || exit 0
+    # Qt's own evdev handlers, not libinput, since only they read a keymap;
+    # and no mouse pointer drawn over the menu.
+    QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 QT_QPA_FB_HIDECURSOR=1 \
+        QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
+        powermenu-launch "$theme" -platform "$platform" 9>&-
+    sleep 2
+) 9>/run/powermenu-acpid.lock &
