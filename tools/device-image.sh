@@ -65,7 +65,7 @@ make_base() {
     local modules
     modules=$(echo "$root"/lib/modules/*/kernel)
     rm -rf "$modules"/{sound,net/wireless,net/bluetooth} \
-        "$modules"/drivers/{media,infiniband,staging,net/wireless,net/ethernet,bluetooth,isdn,scsi,iio} \
+        "$modules"/drivers/{media,infiniband,staging,net/wireless,net/ethernet,bluetooth,isdn,iio} \
         "$modules"/drivers/gpu/drm/{amd,nouveau,i915,radeon}
     rm -rf "$root"/usr/share/{man,locale,info} "$root"/var/lib/apt/lists/*
 

@@ -226,18 +226,22 @@ class Machine:
         text = text[text.find("\n", typed) + 1:] if typed >= 0 else text
         return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", text)  # the shell's terminal controls
 
-    def screenshot(self, name):
-        self.shots += 1
+    def screendump(self):
+        """The screen now, as a Picture of the PPM that QEMU wrote."""
         ppm = os.path.join(self.run_dir, "screen.ppm")
         self.execute("screendump", filename=ppm)
-        png = os.path.join(self.out, f"{self.shots:02d}-{name}.png")
-        subprocess.run(["convert", ppm, png], check=True)
-        shutil.copy(ppm, os.path.join(self.run_dir, "last.ppm"))
         picture = Picture.__new__(Picture)
         picture.width, picture.height, picture.pixels = read_ppm(ppm)
         if (picture.width, picture.height) != SCREEN:
             raise WalkFailed(f"the screen is {picture.width}x{picture.height}, not {SCREEN[0]}x{SCREEN[1]}")
-        return png, picture
+        return picture
+
+    def save_screen(self, name):
+        """Keeps the last screendump as the next numbered PNG."""
+        self.shots += 1
+        png = os.path.join(self.out, f"{self.shots:02d}-{name}.png")
+        subprocess.run(["convert", os.path.join(self.run_dir, "screen.ppm"), png], check=True)
+        return os.path.basename(png)
 
     def stop(self):
         if self.process.poll() is None:
@@ -262,21 +266,19 @@ class Walk:
         say("acpid runs, with the powermenu binding")
 
     def menu_pids(self):
-        # minbase has no pgrep.
-        return self.m.shell("for p in /proc/[0-9]*; do [ \"$(cat $p/comm 2>/dev/null)\" = powermenu ] && echo ${p#/proc/}; done").split()
+        return self.m.shell("pidof powermenu").split()
 
     def expect_menu(self, name, focused, timeout=60):
         problem = [None]
 
         def shows():
-            png, screen = self.m.screenshot(name)
-            problem[0] = self.theme.check_menu(screen, focused)
-            return png if problem[0] is None else None
+            problem[0] = self.theme.check_menu(self.m.screendump(), focused)
+            return problem[0] is None
         try:
-            png = wait_for(f"the menu with {focused} highlighted", shows, timeout, 1)
+            wait_for(f"the menu with {focused} highlighted", shows, timeout, 0.5)
         except WalkFailed as e:
-            raise WalkFailed(f"{e}; last screen: {problem[0]}")
-        say(f"screen {os.path.basename(png)}: the menu picture at the top-left corner, highlight on {focused}")
+            raise WalkFailed(f"{e}; the last screen ({self.m.save_screen(name + '-FAILED')}): {problem[0]}")
+        say(f"screen {self.m.save_screen(name)}: the menu picture at the top-left corner, highlight on {focused}")
 
     def open_menu(self, name):
         self.m.execute("system_powerdown")
@@ -295,7 +297,8 @@ class Walk:
     def cancel(self):
         say("ending 1: Cancel, confirmed by a second press of the power button")
         pid = self.open_menu("cancel-menu-open")
-        started = self.m.shell("powermenu-launch systemd -platform linuxfb; echo status $?")
+        # Refused, it ends at once with status 1; a menu that opened ends by timeout.
+        started = self.m.shell("timeout 20 powermenu-launch systemd -platform linuxfb; echo status $?")
         if "status 1" not in started or self.menu_pids() != [pid]:
             raise WalkFailed(f"a second menu started by hand was not refused: {started.strip()}")
         say("a second menu started by hand while this one is open is refused (status 1)")
@@ -347,17 +350,17 @@ class Walk:
         say(f"the machine powered off: QEMU ended by itself with status {status}")
 
     def catch_poweroff_picture(self, name):
-        """The power-off picture shows while the item's script runs; with
-        Qt gone the console takes the screen back, so look at once."""
-        for _ in range(20):
+        """The power-off picture shows while the item's script runs; once
+        the menu has gone the console takes the screen back, so look fast."""
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
             try:
-                png, screen = self.m.screenshot(name)
-            except (WalkFailed, OSError, subprocess.CalledProcessError):
+                screen = self.m.screendump()
+            except (WalkFailed, OSError):
                 break
             if self.theme.check_poweroff(screen) is None:
-                say(f"screen {os.path.basename(png)}: the power-off picture at the top-left corner")
+                say(f"screen {self.m.save_screen(name)}: the power-off picture at the top-left corner")
                 return
-            time.sleep(0.2)
         say("the power-off picture was not caught on a screenshot (the script was quicker)")
 
 
