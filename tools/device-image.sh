@@ -3,7 +3,8 @@
 #   tools/device-image.sh [--base-cached] DEB CACHE_DIR
 # Prints the folder that holds disk.raw, vmlinuz and initrd.img. Two layers,
 # both kept in CACHE_DIR: a base root (debootstrap minbase, Debian's kernel,
-# systemd, acpid and everything the package depends on), keyed by this
+# systemd, acpid, everything the package depends on, and Qt's eglfs with
+# Mesa for the walk on eglfs), keyed by its
 # script and the package's Depends, and the image with the package and its
 # acpid and logind bindings installed, keyed by the package itself. So a
 # rebuilt package costs a copy and a mkfs, not a debootstrap. Needs root for
@@ -48,12 +49,13 @@ make_base() {
     mkdir -p "$root/etc/initramfs-tools/conf.d"
     echo MODULES=list >"$root/etc/initramfs-tools/conf.d/device.conf"
     printf '%s\n' virtio_pci virtio_blk ext4 >"$root/etc/initramfs-tools/modules"
-    say "apt: kernel, systemd, acpid and the package's dependencies (log: $work/apt.log)"
+    say "apt: kernel, systemd, acpid, eglfs with Mesa and the package's dependencies (log: $work/apt.log)"
     cp "$deb" "$root/tmp/powermenu.deb"
     {
         inside "$root" apt-get update -q &&
             inside "$root" apt-get install -y -q --no-install-recommends -o Dpkg::Options::=--force-confold \
-                linux-image-amd64 initramfs-tools systemd-sysv udev dbus acpid /tmp/powermenu.deb &&
+                linux-image-amd64 initramfs-tools systemd-sysv udev dbus acpid /tmp/powermenu.deb \
+                libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri &&
             inside "$root" dpkg --purge powermenu &&
             inside "$root" apt-get clean
     } >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; fail "apt-get failed in the root (log above)"; }

@@ -5,14 +5,16 @@
 
 IMAGE_DIR holds disk.raw, vmlinuz and initrd.img (tools/device-image.sh);
 THEME_DIR is the theme whose pictures the device shows; OUT_DIR receives
-the screenshots (PNG), the serial console's log and QEMU's own log.
+the screenshots (PNG), the serial console's log and QEMU's own log, in one
+folder for each Qt platform.
 
-One machine is booted once and ends three ways: Cancel (with a second press
+The walk runs twice, with the menu on linuxfb and on eglfs. Each time one
+machine is booted and ends three ways: Cancel (with a second press
 of the power button while the menu is open), then Restart (the serial log
 shows the restart and the next boot), then Power off (QEMU ends by itself).
 The power button is QEMU's ACPI button; the phone's volume and power keys
-are key events on its keyboard. Every step prints its time; the first
-failed expectation ends the walk with a message and status 1.
+are key events on its keyboard. Every step prints its time; a failed
+expectation ends that platform's walk with a message, and the status is 1.
 """
 
 import json
@@ -379,34 +381,44 @@ def kvm_works(image):
         return False
 
 
+def walk_on(platform, image, theme, out, accel):
+    """The three endings on one machine, the menu on the given Qt platform."""
+    out = os.path.join(out, platform)
+    os.makedirs(out, exist_ok=True)
+    for old in os.listdir(out):
+        os.remove(os.path.join(out, old))
+    say(f"on {platform}: booting a machine from the image ({accel})")
+    machine = Machine(image, out, accel)
+    try:
+        walk = Walk(machine, theme)
+        walk.boot(1)
+        if platform != "linuxfb":
+            # As a user would: the setting at the top of acpid's script.
+            machine.shell(f"sed -i 's/^platform=linuxfb$/platform={platform}/' /etc/acpi/powermenu.sh")
+            say(f"acpid's script set to platform={platform}")
+        walk.cancel()
+        walk.restart()
+        walk.power_off()
+    except WalkFailed as e:
+        say(f"FAILED on {platform}: {e}")
+        say(f"serial log: {machine.serial_log}; screenshots in {out}")
+        return False
+    finally:
+        machine.stop()
+    say(f"on {platform}: all three endings proven; screenshots and logs in {out}")
+    return True
+
+
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     image, theme_dir, out = sys.argv[1:]
-    os.makedirs(out, exist_ok=True)
-    for old in os.listdir(out):
-        if old.endswith(".png") or old.endswith(".log"):
-            os.remove(os.path.join(out, old))
     theme = Theme(theme_dir)
     # Stopped from outside, the walk still stops its QEMU.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     accel = "kvm" if kvm_works(image) else "tcg"
     say(f"KVM {'runs a guest here' if accel == 'kvm' else 'is not usable here'}: booting with {accel}")
-    machine = Machine(image, out, accel)
-    try:
-        walk = Walk(machine, theme)
-        walk.boot(1)
-        walk.cancel()
-        walk.restart()
-        walk.power_off()
-    except WalkFailed as e:
-        say(f"FAILED: {e}")
-        say(f"serial log: {machine.serial_log}; screenshots in {out}")
-        return 1
-    finally:
-        machine.stop()
-    say(f"all three endings proven; screenshots and logs in {out}")
-    return 0
+    return 0 if all([walk_on(platform, image, theme, out, accel) for platform in ("linuxfb", "eglfs")]) else 1
 
 
 if __name__ == "__main__":

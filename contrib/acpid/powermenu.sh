@@ -6,6 +6,8 @@
 # Root, because the framebuffer and the keys are root's and the systemd
 # theme's power off and restart need no session then.
 theme=systemd
+# linuxfb draws on /dev/fb0; eglfs through the DRM device with Mesa
+# (apt install libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri).
 platform=linuxfb
 keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
 
@@ -20,7 +22,8 @@ keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
     flock -n 9 || exit 0
     # Qt's own evdev handlers, not libinput, since only they read a keymap;
     # and no mouse pointer drawn over the menu.
-    QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 QT_QPA_FB_HIDECURSOR=1 \
+    QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
+        QT_QPA_FB_HIDECURSOR=1 QT_QPA_EGLFS_HIDECURSOR=1 \
         QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
         powermenu-launch "$theme" -platform "$platform" 9>&-
     sleep 2
