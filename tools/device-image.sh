@@ -21,8 +21,10 @@ if [ "${1:-}" = --base-cached ]; then
 fi
 deb=$(realpath "$1")
 cache=$2
-# Progress goes to stderr: stdout carries only the image's folder.
-say() { printf 'device-image: [%4ds] %s\n' $((SECONDS)) "$*" >&2; }
+# Progress goes to stderr: stdout carries only the image's folder. Times
+# count from the start of tools/device-test.sh when it runs this.
+started=${POWERMENU_DEVICE_TEST_STARTED:-$(date +%s)}
+say() { printf 'device-image: [%4ds] %s\n' $(($(date +%s) - started)) "$*" >&2; }
 fail() { echo "device-image: FAILED: $*" >&2; exit 1; }
 
 

@@ -15,8 +15,9 @@ source tools/ensure-deps.sh
 
 cache=${POWERMENU_DEVICE_CACHE:-/var/cache/powermenu-device-test}
 out=build/device-test
-started=$SECONDS
-step() { printf 'device-test: [%4ds] %s\n' $((SECONDS - started)) "$*"; }
+# Every step of the three tools prints its time since this start.
+export POWERMENU_DEVICE_TEST_STARTED=$(date +%s)
+step() { printf 'device-test: [%4ds] %s\n' $(($(date +%s) - POWERMENU_DEVICE_TEST_STARTED)) "$*"; }
 fail() { echo "device-test: FAILED: $*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap and chroot make the image); run it with sudo"

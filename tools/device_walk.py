@@ -30,11 +30,12 @@ import threading
 import time
 
 SCREEN = (720, 1440)
-STARTED = time.monotonic()
+# Times count from the start of tools/device-test.sh when it runs this.
+STARTED = float(os.environ.get("POWERMENU_DEVICE_TEST_STARTED", time.time()))
 
 
 def say(text):
-    print(f"device-test: [{time.monotonic() - STARTED:6.1f}s] {text}", flush=True)
+    print(f"device-walk: [{time.time() - STARTED:4.0f}s] {text}", flush=True)
 
 
 class WalkFailed(Exception):
