@@ -1,8 +1,10 @@
 #include "app/gui.h"
 #include "app/instance_lock.h"
+#include "app/missing_files.h"
 #include "platform/ZApplication.h"
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -12,6 +14,7 @@ int main(int argc, char** argv)
     // kill the menu. A handler rather than SIG_IGN: the item scripts start
     // with handlers reset, but would inherit an ignored SIGPIPE.
     std::signal(SIGPIPE, [](int) {});
+    std::fputs(missing_theme_files_note().c_str(), stderr);
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* window = new MyZKbMain;
     app->setMainWidget(window);
