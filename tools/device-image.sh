@@ -90,9 +90,10 @@ EOF
     mv "$work" "$base"
 }
 
-# The base is remade when its recipe or the package's dependencies change,
+# The base is remade when its recipe or the package's dependencies change
+# (their names: a new version bound installs the same mirror's packages),
 # the image when anything does.
-depends=$(dpkg-deb -f "$deb" Depends)
+depends=$(dpkg-deb -f "$deb" Depends | sed 's/ *([^)]*)//g')
 base_key=$({ declare -f inside make_base; echo "$depends"; } | sha256sum | cut -c1-16)
 image_key=$({ cat "$0"; echo "$base_key"; sha256sum <"$deb"; } | sha256sum | cut -c1-16)
 base=$cache/base-$base_key
