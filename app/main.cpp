@@ -1,6 +1,7 @@
 #include "app/gui.h"
 #include "app/instance_lock.h"
 #include "platform/ZApplication.h"
+#include "platform/picture_file.h"
 
 #include <csignal>
 
@@ -12,6 +13,9 @@ int main(int argc, char** argv)
     // kill the menu. A handler rather than SIG_IGN: the item scripts start
     // with handlers reset, but would inherit an ignored SIGPIPE.
     std::signal(SIGPIPE, [](int) {});
+    // The menu picture needs nothing from Qt, and decoding it is the longest
+    // step of the start; the window takes it when it loads the picture.
+    PictureReadAhead menu_picture("velmorine.png");
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* window = new MyZKbMain;
     app->setMainWidget(window);

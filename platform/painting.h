@@ -4,7 +4,6 @@ class QImage;
 class QPainter;
 class QPaintDevice;
 class QPixmap;
-class QString;
 
 // Drawing primitives of the old toolkit that Qt 6 no longer has.
 
@@ -29,7 +28,3 @@ void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int s
 // below it as transparent, so painting again over an uncleared window gives
 // the same pixels instead of blending half-transparent ones once more.
 QPixmap maskedPixmap(const QImage& image);
-
-// Loads a picture into image, detecting the format unless one is given.
-// Unlike QImage::load, a failed load leaves image as it was.
-bool loadImage(QImage& image, const QString& fileName, const char* format = nullptr);
