@@ -2,7 +2,7 @@
 # testing powermenu need, when any is missing.
 
 powermenu_packages=(
-    cmake g++ make pkg-config qt6-base-dev libgl-dev
+    cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev
     xvfb xdotool x11-utils x11-apps imagemagick python3
     qt6-wayland sway wtype grim
     dpkg-dev file lintian
