@@ -1,8 +1,11 @@
 #pragma once
 
-// One menu per theme folder: a second press of the power key must not stack
-// a second menu on the first. Locks the working directory (the theme folder)
-// for the life of the process; returns false when another process already
-// holds it. The kernel drops the lock however the process ends, so a crash
-// never leaves the menu unable to start.
+// One menu per user and theme folder: a second press of the power key must
+// not stack a second menu on the first, while one user's open menu (perhaps
+// on a display nobody looks at) must not keep other users' menus from the
+// shared installed themes. Locks a file named after the working directory's
+// identity in the user's private runtime folder for the life of the process;
+// returns false, having said why on stderr, when another process of this
+// user already holds it. The kernel drops the lock however the process
+// ends, so a crash never leaves the menu unable to start.
 bool lock_theme_folder();

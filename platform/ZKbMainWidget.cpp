@@ -1,5 +1,7 @@
 #include "platform/ZKbMainWidget.h"
 
+#include "platform/keyboard_claim.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -44,10 +46,20 @@ void ZMainWidget::show()
     showFullScreen();
 }
 
+void ZMainWidget::showEvent(QShowEvent* event)
+{
+    ZWidget::showEvent(event);
+    if (full_screen)
+        claim_keyboard(this);
+}
+
 ZKbMainWidget::ZKbMainWidget(ZHeader::HEADER_TYPE, QWidget* parent, const char* name, uint)
     : ZMainWidget(parent)
 {
     setObjectName(QString::fromLatin1(name));
+    // A window manager that keeps the focus with the window behind would
+    // also raise that window over the menu, which holds the keyboard.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     // A phone's screen is black wherever the menu picture does not reach.
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);

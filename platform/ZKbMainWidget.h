@@ -34,6 +34,10 @@ public:
     // Shows the window; in full-screen mode it covers the whole screen.
     void show();
 
+protected:
+    // A full-screen window takes the keyboard once it is shown.
+    void showEvent(QShowEvent* event) override;
+
 private:
     bool full_screen = false;
 };

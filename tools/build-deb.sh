@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
-ensure_deps
+ensure_deps dpkg-dev file
 
 build=${1:-build/deb}
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"

@@ -10,7 +10,7 @@ source tools/ensure-deps.sh
 ensure_deps
 
 build=build/demo
-echo "powermenu: building in $build"
+echo "powermenu: building in $build (the first build takes a minute or two)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target powermenu >/dev/null
 menu=$top/$build/powermenu
@@ -22,6 +22,8 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$menu"
 fi
 
+# The virtual display, the key presses and the screenshots need more.
+ensure_deps xvfb xdotool x11-apps imagemagick
 shots=$(mktemp -d /tmp/powermenu-demo-XXXXXX)
 xvfb_pid='' menu_pid=''
 cleanup() {

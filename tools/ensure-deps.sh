@@ -1,20 +1,22 @@
-# Sourced by the tools: installs the Debian packages that building and
-# testing powermenu need, when any is missing.
+# Sourced by the tools: installs the Debian packages that a tool needs, when
+# any is missing. Each tool asks for what it uses:
+#   ensure_deps                              building only
+#   ensure_deps PACKAGE...                   building and these
+#   ensure_deps "${powermenu_test_packages[@]}"  building and the whole test suite
 
-powermenu_packages=(
-    cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev
-    xvfb xdotool x11-utils x11-apps imagemagick python3
+powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev)
+powermenu_test_packages=(
+    xvfb xdotool x11-utils x11-apps imagemagick fonts-dejavu-core python3
     qt6-wayland sway wtype grim
     dpkg-dev file lintian
 )
 
 ensure_deps() {
     local missing=() pkg
-    for pkg in "${powermenu_packages[@]}" "$@"; do
+    for pkg in "${powermenu_build_packages[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "powermenu: installing missing Debian packages: ${missing[*]}"
     local sudo=()
     if [ "$(id -u)" -ne 0 ]; then
         if ! command -v sudo >/dev/null; then
@@ -23,6 +25,8 @@ ensure_deps() {
         fi
         sudo=(sudo)
     fi
-    "${sudo[@]}" apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+    echo "powermenu: installing the missing Debian packages ${missing[*]}"
+    echo "powermenu: (with what they depend on; on a fresh machine this may take several minutes)"
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }

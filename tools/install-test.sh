@@ -16,7 +16,7 @@ source tools/ensure-deps.sh
 say() { echo "install-test: $*"; }
 fail() { echo "install-test: FAILED: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap and chroot); run it with sudo"
-ensure_deps debootstrap
+ensure_deps debootstrap xvfb xdotool x11-apps imagemagick dpkg-dev file
 started=$(date +%s)
 
 deb=${1:-}

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
-ensure_deps valgrind
+ensure_deps "${powermenu_test_packages[@]}" valgrind
 
 build=build/test
 log=build/memcheck/valgrind.log

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
-ensure_deps
+ensure_deps "${powermenu_test_packages[@]}"
 
 build=build/test
 flags=(-DCMAKE_BUILD_TYPE=Debug)

@@ -1,6 +1,8 @@
 """Confirming an item: pressed outline, power-off picture while its script runs, one run of
 the confirmed script, exit status 1."""
 
+import subprocess
+
 import menu_view
 from menu_case import MenuTestCase
 from menu_view import same_colour
@@ -24,6 +26,17 @@ class Confirm(MenuTestCase):
 
     def test_digit_5_runs_the_focused_items_script_once(self):
         self.check_confirm_runs([(["5"], 1), (["6", "5"], 2), (["KP_4", "KP_5"], 0)])
+
+    def test_keys_reach_the_menu_when_another_window_has_the_focus(self):
+        # As a window manager that prevents focus stealing leaves it.
+        theme = self.make_theme()
+        run = self.start_menu(theme)
+        self.wait_for_highlight(theme, "item1")
+        other = subprocess.Popen(["xmessage", "the window behind"], env=self.xserver.env)
+        self.addCleanup(other.kill)
+        self.xserver.wait_for_window("xmessage", lambda: None)
+        run.keys("Right", "Return")
+        self.assert_ended(run, scripts=[2])
 
     def check_power_off_picture(self, screen):
         theme = self.make_theme(screen=screen, hold_scripts=True)

@@ -39,7 +39,7 @@ launch() {
     while [ "$1" != -- ]; do env+=("$1"); shift; done
     shift
     rm -f "$report"
-    err=$(cd "$work/cwd" && env -i PATH=/usr/bin:/bin "${env[@]}" "$launcher" "$@" 2>&1 >/dev/null)
+    err=$(cd "$work/cwd" && env -i PATH=/usr/bin:/bin DISPLAY=:0 "${env[@]}" "$launcher" "$@" 2>&1 >/dev/null)
     status=$?
     ran=$(cat "$report" 2>/dev/null || echo "(menu not started)")
 }
@@ -75,13 +75,28 @@ launch HOME="$work/home" -- systemd
 same "an installed theme by name" "$themes/systemd" "$ran"
 make_theme "$work/cwd/systemd"
 launch HOME="$work/home" -- systemd
-same "a folder of that name here wins over the installed theme" "$work/cwd/systemd" "$ran"
+same "an installed theme wins over a folder of that name here" "$themes/systemd" "$ran"
+launch HOME="$work/home" -- ./systemd
+same "a path to a folder here names that folder" "$work/cwd/systemd" "$ran"
 rm -r "$work/cwd/systemd"
 make_theme "$work/cwd/mine"
 launch HOME="$work/home" CDPATH="$work/elsewhere" -- mine
 same "a theme folder here, whatever CDPATH says" "$work/cwd/mine" "$ran"
 launch HOME="$work/home" -- ../elsewhere/mine
 same "a relative theme folder" "$work/elsewhere/mine" "$ran"
+
+mkdir -p "$work/cwd/etc"
+launch HOME="$work/home" -- "$work/cwd/etc"
+contains "a folder without theme files: a warning" "$err" "holds none of a theme's files"
+same "a folder without theme files: the menu still starts" "$work/cwd/etc" "$ran"
+
+# No display and no platform named: a plain message instead of Qt's abort.
+launch HOME="$work/home" DISPLAY= --
+same "no display: status 2" 2 "$status"
+contains "no display: says how to use the framebuffer" "$err" "-platform linuxfb"
+same "no display: the menu does not start" "(menu not started)" "$ran"
+launch HOME="$work/home" DISPLAY= -- -platform linuxfb
+same "no display but a platform named: the menu starts" "$(printf '%s\n' "$work/home/.config/powermenu/theme" -platform linuxfb)" "$ran"
 
 # Qt's options go to the menu untouched.
 launch HOME="$work/home" -- -platform offscreen
@@ -115,7 +130,7 @@ for code in 0 1 2 3 42; do
 done
 
 # A compositor that stops the launcher stops the menu: they are one process.
-env -i -C "$work/cwd" PATH=/usr/bin:/bin HOME="$work/home" "$launcher" &
+env -i -C "$work/cwd" PATH=/usr/bin:/bin DISPLAY=:0 HOME="$work/home" "$launcher" &
 launcher_pid=$!
 wait "$launcher_pid"
 same "the menu replaces the launcher's process" "$launcher_pid" "$(cat "$(dirname "$menu")/pid")"

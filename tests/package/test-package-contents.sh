@@ -16,6 +16,9 @@ trap 'rm -rf "$work"' EXIT
 expected=(
     "-rwxr-xr-x /usr/bin/powermenu"
     "-rwxr-xr-x /usr/bin/powermenu-launch"
+    "-rwxr-xr-x /usr/bin/powermenu-new-theme"
+    "-rwxr-xr-x /usr/share/powermenu/draw-sample-theme.sh"
+    "-rw-r--r-- /usr/share/man/man1/powermenu-new-theme.1.gz"
     "-rw-r--r-- /usr/share/man/man1/powermenu.1.gz"
     "-rw-r--r-- /usr/share/man/man1/powermenu-launch.1.gz"
     "-rw-r--r-- /usr/share/man/man5/powermenu-theme.5.gz"

@@ -30,6 +30,8 @@ def second_menu_ends_at_once(xserver, program, workdir):
         with Menu(xserver, program, theme) as second:
             second.wait_exit(30)
             expect(second, "exit 1")
+            if "already open" not in (theme / "menu-output.txt").read_text():
+                raise AssertionError("the second menu did not say why it did not start")
         if len(xserver.find_windows("shut_down")) != 1:
             raise AssertionError(f"{len(xserver.find_windows('shut_down'))} menu windows are showing, not 1")
         xserver.keys("Right", "Return", delay_ms=0)
@@ -96,6 +98,17 @@ def other_folders_have_menus_of_their_own(xserver, program, workdir):
     return "both showed"
 
 
+def another_users_menu_does_not_block_mine(xserver, program, workdir):
+    # Each user's lock lives in that user's own runtime folder.
+    theme = make_theme(workdir / "theme")
+    (workdir / "a").mkdir(mode=0o700), (workdir / "b").mkdir(mode=0o700)
+    with Menu(xserver, ["env", f"XDG_RUNTIME_DIR={workdir / 'a'}", program], theme), \
+            Menu(xserver, ["env", f"XDG_RUNTIME_DIR={workdir / 'b'}", program], theme) as second:
+        wait_until(lambda: len(xserver.find_windows("shut_down")) == 2 or not second.running(), "two menus", 60)
+        expect(second, "still running")
+    return "both showed"
+
+
 def shows_and_cancels(xserver, program, theme, runs_before=()):
     with Menu(xserver, program, theme) as menu:
         menu.wait_window()
@@ -120,4 +133,5 @@ CASES = [
     Flow("a process left behind by a script does not keep the next from starting",
          script_leftovers_do_not_block_the_next),
     Flow("menus in two theme folders both show", other_folders_have_menus_of_their_own),
+    Flow("another user's menu in the same folder does not block mine", another_users_menu_does_not_block_mine),
 ]

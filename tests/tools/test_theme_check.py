@@ -93,6 +93,11 @@ CONF_CASES = [
      "conf.ini line 15: \"#\" after leading blanks does not start a comment: the menu reads shut_x from this line", 2),
     ("value cut after 19 characters", 22, "start_x=0000000000000000000012",
      "conf.ini line 22: start_x's value is cut after 19 characters and reads as 0", 1),
+    # One message, not one for the long line, the trailing text and the repeat on line 20.
+    ("comment going on past a piece sets a key", 15, "# Left edges: Flash, Power off, Restart; see the cancel_x=10 before)",
+     "conf.ini line 15: the comment is 68 characters long; the menu reads 49 characters at a time, line break "
+     "included, and takes the rest, \"cancel_x=10 before)\", as a line of its own, which sets cancel_x to 10; "
+     "shorten the comment to 48 characters", 1),
 ]
 
 
@@ -142,8 +147,9 @@ class ConfProblems(unittest.TestCase):
         self.assertIn("so only the first piece is a comment", out)
         self.assertIn("conf.ini line 24: start_y is here again but line 23 comes first", out)
 
-    def test_line_of_48_characters_is_fine(self):
+    def test_line_of_48_characters_and_white_as_minus_one_are_fine(self):
         self.theme.set_line(24, "#" + "-" * 47)
+        self.theme.set_line(26, "line_color=-1")
         code, out, _ = self.theme.check()
         self.assertEqual(code, 0, out)
 
@@ -235,11 +241,14 @@ class FileProblems(unittest.TestCase):
         out = self.expect("poweroff.png: the 240x320 picture is drawn at the screen's top-left corner and is partly off "
                           "the 200x300 screen", "--screen", "200x300")
         self.assertIn("partly off the 200x300 screen", out)
+        self.expect("velmorine.png: the 240x320 menu picture covers 18% of the 480x854 screen; the rest of the "
+                    "screen stays black", "--screen=480X854")
 
 
 class CommandLine(unittest.TestCase):
     def test_usage_errors_exit_2(self):
-        for args in (["--screen"], ["--screen", "big"], ["--screen", "0x5"], ["--bogus"], ["a", "b"],
+        for args in (["--screen"], ["--screen", "big"], ["--screen", "0x5"], ["--screen", "4294967536x320"],
+                     ["--screen", "16385x320"], ["--bogus"], ["a", "b"],
                      ["/nonexistent/theme"]):
             with self.subTest(args=args):
                 code, out, err = run_check(*args)

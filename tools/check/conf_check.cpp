@@ -78,11 +78,60 @@ std::string surrounding_word(const std::string& piece, std::size_t offset, std::
     return piece.substr(first, last - first);
 }
 
+// A comment line longer than a piece goes on as text that the reader takes
+// for a line of its own; a key found there is a value the author never meant.
+bool in_comment_continuation(const settings::ValueSource& source, const std::vector<Piece>& pieces)
+{
+    if (source.starts_line)
+        return false;
+    for (const Piece& piece : pieces)
+        if (piece.line == source.line && piece.starts_line)
+            return !piece.text.empty() && piece.text[0] == '#';
+    return false;
+}
+
+// The whole line's length, line break excluded.
+std::size_t line_length(int line, const std::vector<Piece>& pieces)
+{
+    std::size_t length = 0;
+    for (const Piece& piece : pieces)
+        if (piece.line == line)
+            length += piece.text.size() - (piece.ends_line ? 1 : 0);
+    return length;
+}
+
+// One message for a comment whose continuation sets keys: the other checks
+// would each point at a symptom and suggest the wrong fix.
+void check_comment_continuations(const ConfCheck& conf, const std::vector<Piece>& pieces, Problems& problems)
+{
+    for (std::size_t i = 0; i < conf.settings.size(); ++i) {
+        const CheckedSetting& s = conf.settings[i];
+        if (!s.source.found || !in_comment_continuation(s.source, pieces))
+            continue;
+        bool told = false;
+        for (std::size_t j = 0; j < i; ++j)
+            told = told || (conf.settings[j].source.found && conf.settings[j].source.line == s.source.line);
+        if (told)
+            continue;
+        std::string sets;
+        for (std::size_t j = i; j < conf.settings.size(); ++j) {
+            const CheckedSetting& other = conf.settings[j];
+            if (other.source.found && other.source.line == s.source.line)
+                sets += std::string(sets.empty() ? "" : " and ") + other.key + " to " + std::to_string(other.number.value);
+        }
+        problems.push_back({"conf.ini", s.source.line, "the comment is "
+            + std::to_string(line_length(s.source.line, pieces)) + " characters long; the menu reads "
+            + std::to_string(settings::kPieceLength) + " characters at a time, line break included, and takes the rest, "
+            + quoted(s.source.piece) + ", as a line of its own, which sets " + sets
+            + "; shorten the comment to " + std::to_string(settings::kPieceLength - 1) + " characters"});
+    }
+}
+
 void check_value(const CheckedSetting& s, Problems& problems)
 {
     const settings::ValueSource& src = s.source;
     const std::string key = s.key;
-        const std::size_t key_end = src.offset + key.size();
+    const std::size_t key_end = src.offset + key.size();
 
     const bool inside_word = (src.offset > 0 && is_name_char(src.piece[src.offset - 1]))
         || (key_end < src.piece.size() && is_name_char(src.piece[key_end]));
@@ -128,7 +177,8 @@ void check_value(const CheckedSetting& s, Problems& problems)
         problems.push_back({"conf.ini", src.line, key + "'s value is cut after " + std::to_string(settings::kValueLength)
             + " characters and reads as " + std::to_string(s.number.value) + "; shorten it"});
     }
-    if (key == "line_color" && (s.number.value < 0 || s.number.value > 0xFFFFFF)) {
+    // -1, all bits set, is the usual way to write white and reads as white.
+    if (key == "line_color" && s.number.value != -1 && (s.number.value < 0 || s.number.value > 0xFFFFFF)) {
         const int colour = s.number.value & 0xFFFFFF;
         problems.push_back({"conf.ini", src.line, "line_color=" + std::to_string(s.number.value)
             + " has bits above 0xFFFFFF, which are ignored; for the colour it gives write line_color="
@@ -147,6 +197,14 @@ void check_repeats(const char* key, const CheckedSetting& s, const std::vector<P
             + std::to_string(s.source.line) + " comes first and wins (" + key + " is "
             + std::to_string(s.number.value) + "); remove one of the two"});
     }
+}
+
+bool sets_a_key(int line, const ConfCheck& conf)
+{
+    for (const CheckedSetting& s : conf.settings)
+        if (s.source.found && s.source.line == line)
+            return true;
+    return false;
 }
 
 void check_lines(const std::vector<Piece>& pieces, const ConfCheck& conf, Problems& problems)
@@ -172,6 +230,9 @@ void check_lines(const std::vector<Piece>& pieces, const ConfCheck& conf, Proble
             length += pieces[++last].text.size();
         if (last == i)
             continue;
+        // A long comment that sets a key has its own message.
+        if (piece.text[0] == '#' && sets_a_key(piece.line, conf))
+            continue;
         if (pieces[last].ends_line)
             --length;
         std::string message = "the line is " + std::to_string(length) + " characters long; the menu reads "
@@ -182,7 +243,8 @@ void check_lines(const std::vector<Piece>& pieces, const ConfCheck& conf, Proble
         problems.push_back({"conf.ini", piece.line, message + "; keep lines to "
             + std::to_string(settings::kPieceLength - 1) + " characters"});
 
-        for (std::size_t p = i; p < last; ++p) {
+        // A key split inside a comment is not found, as a comment's key should not be.
+        for (std::size_t p = i; p < last && piece.text[0] != '#'; ++p) {
             const Piece& left = pieces[p];
             const Piece& right = pieces[p + 1];
             if (left.has_nul)
@@ -268,11 +330,12 @@ ConfCheck check_conf(const std::string& path)
 
     Problems& problems = conf.problems;
     for (const CheckedSetting& s : conf.settings) {
-        if (!s.source.found)
+        if (!s.source.found || in_comment_continuation(s.source, pieces))
             continue;
         check_value(s, problems);
         check_repeats(s.key, s, pieces, problems);
     }
+    check_comment_continuations(conf, pieces, problems);
     check_lines(pieces, conf, problems);
     if (stopped_at_limit)
         problems.push_back({"conf.ini", pieces.empty() ? 1 : pieces.back().line,

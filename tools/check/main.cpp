@@ -78,8 +78,8 @@ int main(int argc, char** argv)
             std::printf("%s", kUsage);
             return 0;
         }
-        if (arg == "--screen") {
-            const std::string error = take_screen_option(i + 1 < argc ? argv[++i] : nullptr, screen);
+        std::string error;
+        if (take_screen_option(argc, argv, i, screen, error)) {
             if (!error.empty())
                 return usage_error(error);
         } else if (arg.size() > 1 && arg[0] == '-') {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,12 @@ struct Area {
     bool inside(const Area& outer) const
     {
         return left >= outer.left && top >= outer.top && right() <= outer.right() && bottom() <= outer.bottom();
+    }
+    long long overlap(const Area& other) const
+    {
+        const long long w = std::min(right(), other.right()) - std::max(left, other.left) + 1;
+        const long long h = std::min(bottom(), other.bottom()) - std::max(top, other.top) + 1;
+        return w > 0 && h > 0 ? w * h : 0;
     }
     bool meets(const Area& outer) const
     {
@@ -153,6 +160,14 @@ void check_on_screen(const ConfCheck& conf, const ThemeFiles& files, QSize scree
                 "the " + size_text(files.menu_picture) + " menu picture at " + described(conf, {"start_x", "start_y"})
                 + " covers " + menu.text() + ", " + (menu.meets(on_screen) ? "partly" : "wholly") + " off the "
                 + size_text(screen) + " screen; move it, or make the picture smaller"});
+        // The menu draws nothing but its pictures: a theme made for a smaller
+        // screen leaves most of a larger one black.
+        const long long shown = menu.overlap(on_screen);
+        if (shown > 0 && 2 * shown < on_screen.width * on_screen.height)
+            problems.push_back({"velmorine.png", 0, "the " + size_text(files.menu_picture) + " menu picture covers "
+                + std::to_string(100 * shown / (on_screen.width * on_screen.height)) + "% of the " + size_text(screen)
+                + " screen; the rest of the screen stays black; make a theme for this screen with: powermenu-new-theme --screen "
+                + size_text(screen) + " DIR"});
     }
     if (files.poweroff_picture.isValid()) {
         const Area poweroff{0, 0, files.poweroff_picture.width(), files.poweroff_picture.height()};

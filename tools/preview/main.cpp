@@ -40,6 +40,14 @@ int failure(const std::string& message)
     return 1;
 }
 
+// Nine screens on one sheet take twelve screens' room with the margins; a
+// sheet past 1 GiB of pixels would take the machine's memory, not show a theme.
+bool sheet_fits(QSize screen)
+{
+    constexpr long long kLargestSheetBytes = 1LL << 30;
+    return 12LL * screen.width() * screen.height() * 4 <= kLargestSheetBytes;
+}
+
 bool platform_given(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i)
@@ -73,8 +81,7 @@ int main(int argc, char** argv)
             if (!has_value)
                 return usage_error(arg + " needs a file name");
             output = argv[++i];
-        } else if (arg == "--screen") {
-            const std::string error = take_screen_option(has_value ? argv[++i] : nullptr, screen);
+        } else if (std::string error; take_screen_option(argc, argv, i, screen, error)) {
             if (!error.empty())
                 return usage_error(error);
         } else if (arg == "--state") {
@@ -94,6 +101,9 @@ int main(int argc, char** argv)
     }
     if (output.empty())
         return usage_error("say where to write the picture with -o FILE.png");
+    if (!state && !sheet_fits(screen))
+        return usage_error("a sheet of nine " + std::to_string(screen.width()) + "x" + std::to_string(screen.height())
+                           + " screens is too large to draw; draw one screen at a time with --state NAME");
 
     // The output is named from where the tool was started; the theme is read
     // from inside its folder, as the menu reads it.
@@ -112,7 +122,7 @@ int main(int argc, char** argv)
         std::vector<SheetCell> cells;
         for (const MenuScreen& s : menu_screens())
             cells.push_back({QString::fromLatin1(s.label), render_menu_screen(s, screen)});
-        const QString title = QStringLiteral("theme %1, screen %2x%3")
+        const QString title = QStringLiteral("\"%1\" on a %2x%3 screen")
                                   .arg(QDir::current().dirName()).arg(screen.width()).arg(screen.height());
         picture = contact_sheet(title, cells);
     }

@@ -1,14 +1,22 @@
 #!/bin/bash
-# Redraws the pictures of the sample theme in default/ for a 240x320 screen:
+# draw-sample-theme.sh WxH THEME_DIR
+# Draws the sample theme for a screen of WxH pixels into THEME_DIR:
+#   conf.ini       the sample layout scaled to the screen, unless THEME_DIR
+#                  already has one
 #   velmorine.png  the menu: title, Flash / Power off / Restart tiles, Cancel
 #   poweroff.png   the screen shown while the chosen action runs
-# The tile and button positions come from default/conf.ini, so after moving a
+# The tiles are drawn where conf.ini puts the highlights, so after moving a
 # rectangle there, run this again and the highlight keeps framing its tile.
+# themes/default is made with: themes/draw-sample-theme.sh 240x320 themes/default
 # Needs Debian's imagemagick and fonts-dejavu-core.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-theme="$here/default"
+usage() { echo "usage: $0 WxH THEME_DIR" >&2; exit 2; }
+[ $# -eq 2 ] || usage
+[[ $1 =~ ^([1-9][0-9]{0,4})x([1-9][0-9]{0,4})$ ]] || usage
+W=${BASH_REMATCH[1]}
+H=${BASH_REMATCH[2]}
+theme=$2
 conf="$theme/conf.ini"
 
 # Use Debian's convert by its full path: another program of the same name
@@ -25,6 +33,50 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "$0: missing ${missing[*]}; install with: apt-get install ${missing[*]}" >&2
     exit 1
 fi
+
+calc() { awk "BEGIN { printf \"%.2f\", $* }"; }
+# The sample is laid out for 240x320; on another screen the whole layout is
+# scaled by the larger factor that still fits and centred.
+scale=$(awk "BEGIN { w = $W / 240; h = $H / 320; printf \"%.6f\", (w < h ? w : h) }")
+# px N: N sample pixels at this scale, rounded.
+px() { awk "BEGIN { printf \"%d\", $1 * $scale + 0.5 }"; }
+left=$(((W - $(px 240)) / 2))
+top=$(((H - $(px 320)) / 2))
+# X and Y: a sample position on the screen.
+X() { echo $((left + $(px "$1"))); }
+Y() { echo $((top + $(px "$1"))); }
+
+if [ ! -e "$conf" ]; then
+    # Each line stays within the 48 characters that the menu reads at a time.
+    cat >"$conf" <<CONF
+# powermenu sample theme for a ${W}x${H} screen.
+# All numbers are picture pixels. Each item
+# has a highlight rectangle: x, y (top-left),
+# width and height; the highlight is drawn
+# on its border.
+# Keys ending in 0: y and size shared by the
+# top row (Flash, Power off, Restart).
+# Keys ending in 1: the Cancel button.
+icon0_y=$(Y 104)
+icon1_y=$(Y 236)
+width0=$(px 72)
+width1=$(px 152)
+height0=$(px 104)
+height1=$(px 44)
+# Left edges: Flash, Power off, Restart,
+# then Cancel.
+reflash_x=$(X 6)
+shut_x=$(X 84)
+reboot_x=$(X 162)
+cancel_x=$(X 44)
+# Screen position of the picture.
+start_x=0
+start_y=0
+# Highlight colour 0xRRGGBB as a decimal
+# number: 16763904 is 0xFFCC00 (amber).
+line_color=16763904
+CONF
+fi
 [ -r "$conf" ] || { echo "$0: cannot read $conf" >&2; exit 1; }
 
 # Only "key=number" lines count: that is the form the menu reads reliably,
@@ -39,8 +91,6 @@ conf_value() {
     echo "$v"
 }
 
-W=240
-H=320
 row_y=$(conf_value icon0_y)
 row_w=$(conf_value width0)
 row_h=$(conf_value height0)
@@ -68,7 +118,6 @@ flash_col='#5aaeff'
 off_col='#ff6b6b'
 restart_col='#5cd08c'
 
-calc() { awk "BEGIN { printf \"%.2f\", $* }"; }
 # Geometry for -annotate with -gravity center: offset of (x, y) from the
 # middle of the picture.
 at() { printf '%+d%+d' $(($1 - W / 2)) $(($2 - H / 2)); }
@@ -106,18 +155,20 @@ restart_head() { # cx cy radius
 
 chip_icon() { # cx cy: a DIP-style package with pins down both long sides
     local cx=$1 cy=$2 o
-    echo "roundrectangle $((cx - 11)),$((cy - 14)) $((cx + 11)),$((cy + 14)) 4,4"
-    for o in -8 0 8; do
-        echo "line $((cx - 18)),$((cy + o)) $((cx - 14)),$((cy + o))"
-        echo "line $((cx + 14)),$((cy + o)) $((cx + 18)),$((cy + o))"
+    local p4 p8 p11 p14 p18
+    p4=$(px 4) p8=$(px 8) p11=$(px 11) p14=$(px 14) p18=$(px 18)
+    echo "roundrectangle $((cx - p11)),$((cy - p14)) $((cx + p11)),$((cy + p14)) $p4,$p4"
+    for o in -$p8 0 $p8; do
+        echo "line $((cx - p18)),$((cy + o)) $((cx - p14)),$((cy + o))"
+        echo "line $((cx + p14)),$((cy + o)) $((cx + p18)),$((cy + o))"
     done
 }
 
 chip_arrow() { # cx cy
     local cx=$1 cy=$2
-    echo "line $cx,$((cy - 7)) $cx,$((cy + 3))"
-    echo "polyline $((cx - 5)),$((cy - 1)) $cx,$((cy + 4)) $((cx + 5)),$((cy - 1))"
-    echo "line $((cx - 6)),$((cy + 8)) $((cx + 6)),$((cy + 8))"
+    echo "line $cx,$((cy - $(px 7))) $cx,$((cy + $(px 3)))"
+    echo "polyline $((cx - $(px 5))),$((cy - $(px 1))) $cx,$((cy + $(px 4))) $((cx + $(px 5))),$((cy - $(px 1)))"
+    echo "line $((cx - $(px 6))),$((cy + $(px 8))) $((cx + $(px 6))),$((cy + $(px 8)))"
 }
 
 # Joins lines of draw primitives into one -draw argument, with rounded line
@@ -150,31 +201,31 @@ pill=$(((cancel_h - 2 * inset) / 2))
 background "$tmp/menu.png"
 "$CONVERT" "$tmp/menu.png" \
     -fill "$tile_fill" -stroke "$tile_edge" -strokewidth 1 \
-    -draw "$( { tile "$flash_x" "$row_y" "$row_w" "$row_h" 10
-                tile "$off_x" "$row_y" "$row_w" "$row_h" 10
-                tile "$restart_x" "$row_y" "$row_w" "$row_h" 10
+    -draw "$( { tile "$flash_x" "$row_y" "$row_w" "$row_h" "$(px 10)"
+                tile "$off_x" "$row_y" "$row_w" "$row_h" "$(px 10)"
+                tile "$restart_x" "$row_y" "$row_w" "$row_h" "$(px 10)"
                 tile "$cancel_x" "$cancel_y" "$cancel_w" "$cancel_h" "$pill"
               } | prims)" \
     -fill none \
-    -stroke "$flash_col" -strokewidth 2.5 \
+    -stroke "$flash_col" -strokewidth "$(calc "2.5 * $scale")" \
     -draw "$(chip_icon "$flash_cx" "$row_cy" | prims)" \
     -draw "$(chip_arrow "$flash_cx" "$row_cy" | prims)" \
-    -stroke "$off_col" -strokewidth 3.5 \
-    -draw "$(power_icon "$off_cx" "$row_cy" 15 | prims)" \
-    -stroke "$restart_col" -strokewidth 3.5 \
-    -draw "$(restart_icon "$restart_cx" "$row_cy" 15 | prims)" \
+    -stroke "$off_col" -strokewidth "$(calc "3.5 * $scale")" \
+    -draw "$(power_icon "$off_cx" "$row_cy" "$(px 15)" | prims)" \
+    -stroke "$restart_col" -strokewidth "$(calc "3.5 * $scale")" \
+    -draw "$(restart_icon "$restart_cx" "$row_cy" "$(px 15)" | prims)" \
     -fill "$restart_col" -stroke none \
-    -draw "$(restart_head "$restart_cx" "$row_cy" 15 | prims)" \
+    -draw "$(restart_head "$restart_cx" "$row_cy" "$(px 15)" | prims)" \
     -gravity center -stroke none \
-    -font "$font_bold" -pointsize 20 -fill "$text" \
-    -annotate "$(at $((W / 2)) 50)" 'Power' \
-    -font "$font" -pointsize 12 -fill "$text_dim" \
-    -annotate "$(at $((W / 2)) 74)" 'Choose an action' \
-    -pointsize 11 -fill "$text" \
+    -font "$font_bold" -pointsize "$(calc "20 * $scale")" -fill "$text" \
+    -annotate "$(at $((W / 2)) "$(Y 50)")" 'Power' \
+    -font "$font" -pointsize "$(calc "12 * $scale")" -fill "$text_dim" \
+    -annotate "$(at $((W / 2)) "$(Y 74)")" 'Choose an action' \
+    -pointsize "$(calc "11 * $scale")" -fill "$text" \
     -annotate "$(at "$flash_cx" "$label_cy")" 'Flash' \
     -annotate "$(at "$off_cx" "$label_cy")" 'Power off' \
     -annotate "$(at "$restart_cx" "$label_cy")" 'Restart' \
-    -pointsize 14 \
+    -pointsize "$(calc "14 * $scale")" \
     -annotate "$(at "$cancel_cx" "$cancel_cy")" 'Cancel' \
     "$tmp/menu-drawn.png"
 save "$tmp/menu-drawn.png" "$theme/velmorine.png"
@@ -182,18 +233,18 @@ save "$tmp/menu-drawn.png" "$theme/velmorine.png"
 # --- poweroff.png: shown while the chosen script runs -----------------------
 
 cx=$((W / 2))
-cy=128
+cy=$(Y 128)
 background "$tmp/off.png"
 "$CONVERT" "$tmp/off.png" \
     -fill "$tile_fill" -stroke "$tile_edge" -strokewidth 1 \
-    -draw "circle $cx,$cy $cx,$((cy - 52))" \
-    -fill none -stroke "$text" -strokewidth 6 \
-    -draw "$(power_icon "$cx" "$cy" 26 | prims)" \
+    -draw "circle $cx,$cy $cx,$((cy - $(px 52)))" \
+    -fill none -stroke "$text" -strokewidth "$(calc "6 * $scale")" \
+    -draw "$(power_icon "$cx" "$cy" "$(px 26)" | prims)" \
     -gravity center -stroke none \
-    -font "$font" -pointsize 17 -fill "$text" \
-    -annotate "$(at "$cx" 218)" 'Powering off…' \
-    -pointsize 12 -fill "$text_dim" \
-    -annotate "$(at "$cx" 242)" 'Please wait' \
+    -font "$font" -pointsize "$(calc "17 * $scale")" -fill "$text" \
+    -annotate "$(at "$cx" "$(Y 218)")" 'Powering off…' \
+    -pointsize "$(calc "12 * $scale")" -fill "$text_dim" \
+    -annotate "$(at "$cx" "$(Y 242)")" 'Please wait' \
     "$tmp/off-drawn.png"
 save "$tmp/off-drawn.png" "$theme/poweroff.png"
 
