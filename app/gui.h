@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QRegion>
 
 #include <cstdio>
 
@@ -69,10 +70,12 @@ private:
     // button, -1 for nothing.
     int pressed_target = -1;
 
-    // Drawing caches (menu/rendering.cpp): bg_image as a pixmap, made again
-    // only when bg_image has changed, and whether "poweroff.png" was read.
+    // Drawing caches (menu/rendering.cpp): bg_image as a pixmap and its
+    // opaque pixels, made again only when bg_image has changed, and whether
+    // "poweroff.png" was read.
     const QPixmap& bg_pixmap();
     QPixmap bg_pixmap_cache;
+    QRegion bg_opaque_cache;
     qint64 bg_pixmap_key = 0;
     bool poweroff_read = false;
 };

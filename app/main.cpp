@@ -1,9 +1,11 @@
 #include "app/gui.h"
 #include "app/instance_lock.h"
+#include "app/missing_files.h"
 #include "platform/ZApplication.h"
 #include "platform/picture_file.h"
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -13,6 +15,7 @@ int main(int argc, char** argv)
     // kill the menu. A handler rather than SIG_IGN: the item scripts start
     // with handlers reset, but would inherit an ignored SIGPIPE.
     std::signal(SIGPIPE, [](int) {});
+    std::fputs(missing_theme_files_note().c_str(), stderr);
     // The menu picture needs nothing from Qt, and decoding it is the longest
     // step of the start; the window takes it when it loads the picture.
     PictureReadAhead menu_picture("velmorine.png");

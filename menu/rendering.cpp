@@ -8,6 +8,8 @@
 #include <QPen>
 #include <QPixmap>
 
+#include <limits>
+
 namespace {
 
 enum class Style { Focus, Pressed };
@@ -47,6 +49,13 @@ bool reaches_window(const QPixmap& picture, long long x, long long y, QSize wind
         && y + picture.height() > 0;
 }
 
+// Sizes are ints too, so a highlight whose corner lies beyond an int's
+// range lies wholly outside the window.
+bool fits_int(long long value)
+{
+    return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+}
+
 } // namespace
 
 const QPixmap& MyZKbMain::bg_pixmap()
@@ -55,6 +64,7 @@ const QPixmap& MyZKbMain::bg_pixmap()
     // only changes when the power-off picture replaces it.
     if (bg_image.cacheKey() != bg_pixmap_key) {
         bg_pixmap_cache = maskedPixmap(bg_image);
+        bg_opaque_cache = opaqueRegion(bg_pixmap_cache);
         bg_pixmap_key = bg_image.cacheKey();
     }
     return bg_pixmap_cache;
@@ -73,19 +83,29 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
     } else {
         const QPixmap& pixmap = bg_pixmap();
         bitBlt(this, start_x, start_y, &pixmap, 0, 0, -1, -1, CopyROP, false);
+        QPainter painter(this);
+        useDevicePixels(painter);
         // The highlight's pen is opaque, so drawing it straight onto the
-        // window, clipped to the picture, gives the pixels that drawing it on
-        // a copy of the picture and copying that would, without the copy.
-        if (reaches_window(pixmap, start_x, start_y, size())) {
-            QPainter painter(this);
-            painter.translate(start_x, start_y);
-            painter.setClipRect(pixmap.rect());
+        // window, clipped to the picture's opaque pixels, gives the pixels
+        // that drawing it on a copy of the picture and copying that with the
+        // picture's mask would, without the copy. Where the picture is
+        // transparent the window is never cleared, so a highlight drawn
+        // there would stay after the focus moved on.
+        // In window coordinates rather than through a translated painter: a
+        // translation composed with Qt's scale and its undoing is off by a
+        // hair at scales such as 1.75, which moves an outline by a pixel.
+        const Highlight h = highlight_for(*this);
+        const long long x = 0LL + start_x + h.x;
+        const long long y = 0LL + start_y + h.y;
+        if (reaches_window(pixmap, start_x, start_y, deviceSize(painter)) && fits_int(x) && fits_int(y)) {
+            painter.setClipRegion(bg_opaque_cache.translated(start_x, start_y));
+            // The stipple keeps its place in the picture wherever the picture stands.
+            painter.setBrushOrigin(start_x, start_y);
             painter.setPen(QPen(pen_color(line_color), 1, Qt::SolidLine));
-            const Highlight h = highlight_for(*this);
             if (h.style == Style::Focus)
-                drawWinFocusRect(painter, h.x, h.y, h.width, h.height);
+                drawWinFocusRect(painter, int(x), int(y), h.width, h.height);
             else
-                drawRoundRect(painter, h.x, h.y, h.width, h.height, 50, 50);
+                drawRoundRect(painter, int(x), int(y), h.width, h.height, 50, 50);
         }
     }
     ZKbMainWidget::paintEvent(e);

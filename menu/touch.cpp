@@ -50,6 +50,19 @@ int target_at(const MyZKbMain& menu, QPointF point)
     return kNoTarget;
 }
 
+// Positions arrive in Qt's logical pixels; the menu is drawn in the
+// screen's own pixels. The widget's own position is rounded to a whole
+// logical pixel, which at scale 2 already loses every odd device pixel; the
+// window's position is not, and the menu is its window. A position that was
+// a whole device pixel may come back a hair below it after the division by a
+// fractional scale, hence the nudge before the pixel is taken.
+QPointF device_position(const MyZKbMain& menu, const QMouseEvent& e)
+{
+    constexpr double kRoundingSlack = 1e-6;
+    const double ratio = menu.devicePixelRatio();
+    return e.scenePosition() * ratio + QPointF(kRoundingSlack, kRoundingSlack);
+}
+
 void focus(MyZKbMain& menu, int target)
 {
     menu.cancel_focus = target == kCancelTarget;
@@ -63,7 +76,7 @@ void MyZKbMain::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
-    pressed_target = confirm_pending() ? kNoTarget : target_at(*this, e->position());
+    pressed_target = confirm_pending() ? kNoTarget : target_at(*this, device_position(*this, *e));
     if (pressed_target == kNoTarget)
         return;
     focus(*this, pressed_target);
@@ -76,7 +89,8 @@ void MyZKbMain::mouseReleaseEvent(QMouseEvent* e)
         return;
     const int target = pressed_target;
     pressed_target = kNoTarget;
-    if (target == kNoTarget || confirm_pending() || !contains(*this, kTargets[target], e->position()))
+    if (target == kNoTarget || confirm_pending()
+        || !contains(*this, kTargets[target], device_position(*this, *e)))
         return;
     // A key may have moved the focus while the finger was down; the finger wins.
     focus(*this, target);

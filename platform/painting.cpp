@@ -1,10 +1,14 @@
 #include "platform/painting.h"
 
+#include <QBitmap>
 #include <QImage>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
+#include <QTransform>
 #include <QVector>
 
 #include <algorithm>
@@ -28,8 +32,7 @@ Span clipped(long long first, long long last, long long lowest, long long highes
 // coordinates onto the window) and clipped.
 QRect reachable(const QPainter& painter)
 {
-    QRect area = painter.worldTransform().inverted().mapRect(
-        QRect(0, 0, painter.device()->width(), painter.device()->height()));
+    QRect area = painter.deviceTransform().inverted().mapRect(QRect(QPoint(0, 0), deviceSize(painter)));
     if (painter.hasClipping())
         area &= painter.clipBoundingRect().toAlignedRect();
     return area;
@@ -52,6 +55,21 @@ bool isMaskedAlready(const QImage& image)
 
 } // namespace
 
+void useDevicePixels(QPainter& painter)
+{
+    // A fresh painter's device transform is Qt's scale alone (with, for a
+    // child widget, its offset): undoing the scale leaves whole device pixels.
+    painter.resetTransform();
+    const QTransform scale = painter.deviceTransform();
+    painter.setWorldTransform(QTransform::fromScale(1 / scale.m11(), 1 / scale.m22()));
+}
+
+QSize deviceSize(const QPainter& painter)
+{
+    const QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    return device ? QSize(device->width(), device->height()) : QSize();
+}
+
 void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
 {
     if (w <= 0 || h <= 0 || !painter.device())
@@ -63,8 +81,9 @@ void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
         return;
 
     QVector<QPoint> dots;
+    const QPoint origin = painter.brushOrigin();
     auto dot = [&](long long px, long long py) {
-        if ((px + py) % 2 == 0)
+        if ((px - origin.x() + py - origin.y()) % 2 == 0)
             dots.append(QPoint(int(px), int(py)));
     };
     const Span columns = clipped(left, right, area.left(), area.right());
@@ -103,6 +122,7 @@ void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int s
     const int width = sw < 0 ? src->width() - sx : sw;
     const int height = sh < 0 ? src->height() - sy : sh;
     QPainter painter(dst);
+    useDevicePixels(painter);
     painter.setCompositionMode(ignoreMask ? QPainter::CompositionMode_Source
                                           : QPainter::CompositionMode_SourceOver);
     painter.drawPixmap(dx, dy, *src, sx, sy, width, height);
@@ -123,4 +143,10 @@ QPixmap maskedPixmap(const QImage& image)
             line[x] = qAlpha(line[x]) >= 128 ? line[x] | 0xff000000u : 0u;
     }
     return QPixmap::fromImage(std::move(masked));
+}
+
+QRegion opaqueRegion(const QPixmap& pixmap)
+{
+    // maskedPixmap leaves every alpha at 0 or 255, so the mask is exact.
+    return pixmap.hasAlpha() ? QRegion(pixmap.mask()) : QRegion(pixmap.rect());
 }

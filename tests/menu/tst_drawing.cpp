@@ -1,9 +1,11 @@
 // What the window shows, read back from the screen at the places that matter.
 #include "app/gui.h"
+#include "app/missing_files.h"
 #include "platform/painting.h"
 #include "platform/picture_file.h"
 #include "theme_folder.h"
 
+#include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
@@ -264,6 +266,51 @@ private slots:
         QVERIFY(shown(menu));
         QTRY_VERIFY(screenOf(menu).pixelColor(kStartX + 10, kStartY) == kPicture);
         QCOMPARE(screenOf(menu).pixelColor(kStartX + 5, kStartY), kBackground);
+    }
+
+    void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("scale 1") << 1.0;
+        QTest::newRow("scale 1.5") << 1.5;
+        QTest::newRow("scale 2") << 2.0;
+    }
+
+    // Item 2 stands over the picture's transparent right part; the window is
+    // never cleared there, so its highlight would stay after the focus left.
+    void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels()
+    {
+        QFETCH(qreal, scale);
+        makeTheme(0x00ff00);
+        QImage picture(kPictureSize, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QPainter(&picture).fillRect(0, 0, 60, kPictureSize.height(), kPicture);
+        picture.save(theme->path("velmorine.png"));
+        QImage screen(240, 320, QImage::Format_RGB32);
+        screen.fill(kBackground);
+        MyZKbMain menu;
+        menu.resize(screen.size());
+        screen.setDevicePixelRatio(scale);
+        for (int focus : {2, 1}) {
+            menu.sel_index = focus;
+            menu.render(&screen);
+        }
+        QCOMPARE(countOn(screen, outline(onScreen(kItem2)), Qt::green), 0);
+        QVERIFY(isFocus(screen, onScreen(kItem1), Qt::green));
+        QCOMPARE(screen.pixelColor(kStartX + 59, kStartY + 59), kPicture);
+        QCOMPARE(screen.pixelColor(kStartX + 60, kStartY + 60), kBackground);
+    }
+
+    void aFolderWithoutTheWholeThemeSaysWhatIsMissingAndHowToClose()
+    {
+        makeTheme(0x00ff00);
+        QVERIFY(QFile(theme->path("item1.sh")).open(QIODevice::WriteOnly));
+        QCOMPARE(QString::fromStdString(missing_theme_files_note()),
+                 "powermenu: missing from the theme folder " + QDir::currentPath()
+                     + " (the working directory): item0.sh, item2.sh; F2 closes the menu\n");
+        for (const char* name : {"item0.sh", "item2.sh"})
+            QVERIFY(QFile(theme->path(name)).open(QIODevice::WriteOnly));
+        QCOMPARE(missing_theme_files_note(), std::string());
     }
 
     void halfTransparentPixelsLookTheSameAfterRepaints()

@@ -1,5 +1,5 @@
 // The menu draws its highlight straight onto the window, clipped to the
-// picture, from a pixmap made once; these tests prove that the window then
+// picture's opaque pixels, from a pixmap made once; these tests prove that the window then
 // holds exactly the pixels of the plain way: draw the highlight on a copy of
 // the picture and copy that onto the window, over whatever the window showed
 // before (it is never cleared between paints).
@@ -7,6 +7,7 @@
 #include "platform/painting.h"
 
 #include <QBackingStore>
+#include <QBitmap>
 #include <QDir>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -69,6 +70,7 @@ QImage picture_with_holes(QSize size)
 void draw_plainly(QImage& screen, const QImage& picture, QPoint at, const Highlight& h)
 {
     QPixmap copy = maskedPixmap(picture);
+    const QBitmap mask = copy.mask();
     {
         QPainter painter(&copy);
         painter.setPen(QPen(QColor(QRgb(kLineColor)), 1, Qt::SolidLine));
@@ -77,6 +79,8 @@ void draw_plainly(QImage& screen, const QImage& picture, QPoint at, const Highli
         else
             drawRoundRect(painter, h.x, h.y, h.width, h.height, 50, 50);
     }
+    // The copy keeps the picture's mask, so the highlight shows only where the picture does.
+    copy.setMask(mask);
     QPainter painter(&screen);
     painter.drawPixmap(at, copy);
 }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMap>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -147,6 +148,8 @@ void TouchMenuTest::press_focuses_the_target_under_it_data()
     QTest::newRow("item 2's bottom-right pixel") << same << QPoint(209, 119) << 2 << false;
     QTest::newRow("cancel keeps the top row's focus") << same << kCancel << 1 << true;
     QTest::newRow("just right of item 0") << same << QPoint(80, 90) << 1 << false;
+    // At scale 1.75, x 61 arrives as 34.857..., which times 1.75 is a hair below 61.
+    QTest::newRow("item 0's left pixel at x 61") << Theme{{"reflash_x", 41}} << QPoint(61, 90) << 0 << false;
     QTest::newRow("just below item 2") << same << QPoint(185, 120) << 1 << false;
     QTest::newRow("between the items") << same << kGap << 1 << false;
     QTest::newRow("outside the picture") << same << QPoint(5, 5) << 1 << false;
@@ -175,7 +178,12 @@ void TouchMenuTest::press_focuses_the_target_under_it()
     MyZKbMain menu;
     QVERIFY(shown(menu));
 
-    QTest::mousePress(&menu, Qt::LeftButton, {}, press);
+    // The table's points are the screen's own pixels; Qt hands them over
+    // divided by its scale factor, which CTest sets for one run.
+    const QPointF position = QPointF(press) / menu.devicePixelRatio();
+    QMouseEvent event(QEvent::MouseButtonPress, position, menu.mapToGlobal(position), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&menu, &event);
 
     QTEST(menu.sel_index, "sel_index");
     QTEST(menu.cancel_focus, "cancel_focus");

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+// A newcomer who starts the menu outside a theme folder sees only a black
+// screen. This is the one line that tells them why: which of the theme's files
+// the working directory lacks, and that F2 closes the menu. Empty when none is
+// missing, so a whole theme prints nothing.
+std::string missing_theme_files_note();
