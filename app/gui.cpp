@@ -1,6 +1,6 @@
 #include "app/gui.h"
 
-#include "platform/painting.h"
+#include "platform/picture_file.h"
 
 MyZKbMain::MyZKbMain()
     : ZKbMainWidget(ZHeader::MAIN_HEADER, nullptr, "ZMainWidget", 0)

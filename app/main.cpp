@@ -2,6 +2,7 @@
 #include "app/instance_lock.h"
 #include "app/missing_files.h"
 #include "platform/ZApplication.h"
+#include "platform/picture_file.h"
 
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,9 @@ int main(int argc, char** argv)
     // with handlers reset, but would inherit an ignored SIGPIPE.
     std::signal(SIGPIPE, [](int) {});
     std::fputs(missing_theme_files_note().c_str(), stderr);
+    // The menu picture needs nothing from Qt, and decoding it is the longest
+    // step of the start; the window takes it when it loads the picture.
+    PictureReadAhead menu_picture("velmorine.png");
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* window = new MyZKbMain;
     app->setMainWidget(window);

@@ -6,19 +6,23 @@
 # (F2) and peak memory.
 #
 #   bench/run.sh [-n RUNS] [-s "240x320 1080x2400"] [-o OUTDIR] [-H HARNESS_DIR] [-b POWERMENU]
+#                [-c NAME=POWERMENU]...
 #
 #   -n  rounds per program and size (default 11; a warm-up round is added)
 #   -H  the first-frame harness (default: ../shared/bench/firstframe beside the repository)
 #   -b  a built powermenu to time (default: a Release build in build/bench)
+#   -c  another powermenu build timed beside it, e.g. -c before=/tmp/old/powermenu
 # Needs Xvfb, ImageMagick and the X11 development packages (see tools/ensure-deps.sh).
 # The timings mean something only on an otherwise idle machine: it prints the load.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-runs=11; sizes="240x320 1080x2400"; out=""; harness="$repo/../shared/bench/firstframe"; binary=""
-while getopts "n:s:o:H:b:h" opt; do
+runs=11; sizes="240x320 1080x2400"; out=""; harness="$repo/../shared/bench/firstframe"; binary=""; others=()
+while getopts "n:s:o:H:b:c:h" opt; do
     case $opt in
         n) runs=$OPTARG ;; s) sizes=$OPTARG ;; o) out=$OPTARG ;; H) harness=$OPTARG ;; b) binary=$OPTARG ;;
-        *) sed -n '2,14p' "$0"; exit 2 ;;
+        c) [[ $OPTARG == ?*=?* && -x ${OPTARG#*=} ]] || { echo "bench: -c wants NAME=POWERMENU, an executable" >&2; exit 2; }
+           others+=("$OPTARG") ;;
+        *) sed -n '2,16p' "$0"; exit 2 ;;
     esac
 done
 if [ ! -x "$harness/run_all.sh" ]; then
@@ -40,6 +44,7 @@ if [ -z "$binary" ]; then
     binary=$repo/build/bench/powermenu
 fi
 binary=$(cd "$(dirname "$binary")" && pwd)/$(basename "$binary")
+builds=("powermenu=$binary" "${others[@]}")
 cc -O2 -o "$out/keyframe" "$repo/bench/keyframe.c" -lX11 -lXdamage -lXtst
 
 for size in $sizes; do
@@ -58,8 +63,10 @@ free_display() {
 
 echo "bench: load before: $(cat /proc/loadavg)" | tee "$out/load.txt"
 dnum=$(free_display)
+timed=()
+for build in "${builds[@]}"; do timed+=(-P "${build%%=*}=env -C $out/theme-{W}x{H} ${build#*=}"); done
 "$harness/run_all.sh" -n "$runs" -s "$sizes" -o "$out/firstframe" -d "$dnum" -O "ref-xlib qt-xcb" -k F2 \
-    -P "powermenu=env -C $out/theme-{W}x{H} $binary" >/dev/null
+    "${timed[@]}" >/dev/null
 bin=$out/firstframe/bin
 
 # Key to frame: its own Xvfb per size, programs rotated each round like the harness does.
@@ -83,16 +90,18 @@ for size in $sizes; do
     progs=(
         "ref-xlib|-k Down -e Escape -s $(frame 0) -p $(frame 1) -p $(frame 2) -p $(frame 3) -p $(frame 0) -- $bin/ref_xlib $png"
         "qt-xcb|-k Down -e Escape -s $(frame 0) -p $(frame 1) -p $(frame 2) -p $(frame 3) -p $(frame 0) -- $bin/qt_min $png"
-        "powermenu|-k Right -e F2 -s $(item shut_x) -p $(item reboot_x) -p $(item reflash_x) -p $(item shut_x) -- env -C $out/theme-$size $binary"
     )
+    for build in "${builds[@]}"; do
+        progs+=("${build%%=*}|-k Right -e F2 -s $(item shut_x) -p $(item reboot_x) -p $(item reflash_x) -p $(item shut_x) -- env -C $out/theme-$size ${build#*=}")
+    done
     dnum=$(free_display)
     Xvfb ":$dnum" -screen 0 "${size}x24" -nolisten tcp -noreset >"$out/xvfb-keyframe-$size.log" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do DISPLAY=":$dnum" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     echo "bench: key to frame at $size ($runs rounds + 1 warm-up)"
     for round in $(seq 0 "$runs"); do
-        for i in 0 1 2; do
-            entry=${progs[$(((i + round) % 3))]}
+        for i in "${!progs[@]}"; do
+            entry=${progs[$(((i + round) % ${#progs[@]}))]}
             # shellcheck disable=SC2086
             line=$(DISPLAY=":$dnum" "$out/keyframe" -n 4 ${entry#*|} 2>>"$out/keyframe-stderr.txt" || true)
             echo "size=$size name=${entry%%|*} round=$round $line" >> "$out/keyframe.txt"

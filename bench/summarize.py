@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Prints the table of bench/run.sh: medians per screen size and program of
-first frame, key to frame, key to exit and peak memory, and powermenu's
-ratios to the two reference programs measured in the same run.
+first frame, key to frame, key to exit, CPU time of the whole run (which a
+busy machine disturbs less than the wall-clock times) and peak memory, and powermenu's
+ratios to the two reference programs measured in the same run; other
+powermenu builds timed beside it (bench/run.sh -c) get rows of their own.
 
 usage: summarize.py FIRSTFRAME_RESULTS KEYFRAME_RESULTS
 Round 0 of every program is a warm-up and is left out."""
 import statistics
 import sys
 
-PROGRAMS = [("powermenu", "powermenu"), ("qt-xcb", "minimal Qt"), ("ref-xlib", "Xlib reference")]
+REFERENCES = [("qt-xcb", "minimal Qt"), ("ref-xlib", "Xlib reference")]
 
 
 def rows(path):
@@ -32,6 +34,7 @@ def collect(firstframe_path, keyframe_path):
     for r in rows(firstframe_path):
         add(r["size"], r["name"], "frame", float(r["content_ms"]))
         add(r["size"], r["name"], "exit", float(r["key2exit_ms"]))
+        add(r["size"], r["name"], "cpu", float(r["cpu_ms"]))
         add(r["size"], r["name"], "rss", float(r["maxrss_kb"]) / 1024)
         add(r["size"], r["name"], "runs", 1)
     for r in rows(keyframe_path):
@@ -53,20 +56,24 @@ def main():
         sys.exit(__doc__)
     samples = collect(sys.argv[1], sys.argv[2])
     sizes = sorted({size for size, _ in samples}, key=lambda s: int(s.split("x")[0]) * int(s.split("x")[1]))
-    metrics = ["frame", "key", "exit", "rss"]
+    metrics = ["frame", "key", "exit", "cpu", "rss"]
+    reference_names = {name for name, _ in REFERENCES}
+    builds = ["powermenu"] + sorted({name for _, name in samples} - reference_names - {"powermenu"})
+    programs = [(name, name) for name in builds] + REFERENCES
     for size in sizes:
-        med = {name: {m: median(samples.get((size, name), {}).get(m, [])) for m in metrics} for name, _ in PROGRAMS}
-        runs = {name: len(samples.get((size, name), {}).get("runs", [])) for name, _ in PROGRAMS}
+        med = {name: {m: median(samples.get((size, name), {}).get(m, [])) for m in metrics} for name, _ in programs}
+        runs = {name: len(samples.get((size, name), {}).get("runs", [])) for name, _ in programs}
         print(f"\n### {size} (medians; runs per program: "
-              + ", ".join(f"{name} {runs[name]}" for name, _ in PROGRAMS) + ")\n")
-        print("| program | first frame ms | key to frame ms | key to exit ms | peak RSS MB |")
-        print("|---|---|---|---|---|")
-        for name, label in PROGRAMS:
+              + ", ".join(f"{name} {runs[name]}" for name, _ in programs) + ")\n")
+        print("| program | first frame ms | key to frame ms | key to exit ms | CPU ms | peak RSS MB |")
+        print("|---|---|---|---|---|---|")
+        for name, label in programs:
             m = med[name]
-            print(f"| {label} | {cell(m['frame'])} | {cell(m['key'])} | {cell(m['exit'])} | {cell(m['rss'])} |")
-        for ref, label in PROGRAMS[1:]:
-            r = [ratio(med["powermenu"][m], med[ref][m]) for m in metrics]
-            print(f"| powermenu ÷ {label} | " + " | ".join(cell(v, 2) for v in r) + " |")
+            print(f"| {label} | " + " | ".join(cell(m[k]) for k in metrics) + " |")
+        for build in builds:
+            for ref, label in REFERENCES:
+                r = [ratio(med[build][m], med[ref][m]) for m in metrics]
+                print(f"| {build} ÷ {label} | " + " | ".join(cell(v, 2) for v in r) + " |")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include "app/gui.h"
 
 #include "platform/painting.h"
+#include "platform/picture_file.h"
 
 #include <QColor>
 #include <QPainter>

@@ -2,6 +2,7 @@
 
 #include "platform/keyboard_claim.h"
 
+#include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
 
@@ -35,10 +36,13 @@ void ZMainWidget::show()
         QWidget::show();
         return;
     }
-    // Without a window manager nobody honours the full-screen request, and
-    // the window would map at its default size; so ask for the screen's
-    // geometry as well.
-    setGeometry(screen()->geometry());
+    // An X server without a window manager honours no full-screen request,
+    // and the window would map at its default size; so there it also asks for
+    // the screen's geometry. A Wayland compositor would take that size as
+    // the window's first state and hold the first frame back until the
+    // client answers the full-screen resize (sway waits up to 200 ms).
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        setGeometry(screen()->geometry());
     showFullScreen();
 }
 

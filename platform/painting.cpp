@@ -1,7 +1,6 @@
 #include "platform/painting.h"
 
 #include <QBitmap>
-#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPaintEngine>
@@ -37,6 +36,21 @@ QRect reachable(const QPainter& painter)
     if (painter.hasClipping())
         area &= painter.clipBoundingRect().toAlignedRect();
     return area;
+}
+
+bool isMaskedAlready(const QImage& image)
+{
+    if (image.format() == QImage::Format_RGB32)
+        return true;
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] != 0 && qAlpha(line[x]) != 255)
+                return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -119,6 +133,10 @@ void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int s
 
 QPixmap maskedPixmap(const QImage& image)
 {
+    // The PNG reader delivers pictures in this form; the pixmap then shares
+    // the picture's pixels instead of holding a second copy.
+    if (isMaskedAlready(image))
+        return QPixmap::fromImage(image, Qt::NoFormatConversion);
     if (!image.hasAlphaChannel())
         return QPixmap::fromImage(image);
     QImage masked = image.convertToFormat(QImage::Format_ARGB32);
@@ -134,16 +152,4 @@ QRegion opaqueRegion(const QPixmap& pixmap)
 {
     // maskedPixmap leaves every alpha at 0 or 255, so the mask is exact.
     return pixmap.hasAlpha() ? QRegion(pixmap.mask()) : QRegion(pixmap.rect());
-}
-
-bool loadImage(QImage& image, const QString& fileName, const char* format)
-{
-    // A FIFO or a device under a picture's name would block the reader forever.
-    if (!QFileInfo(fileName).isFile())
-        return false;
-    QImage loaded;
-    if (!loaded.load(fileName, format))
-        return false;
-    image = std::move(loaded);
-    return true;
 }

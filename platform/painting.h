@@ -6,7 +6,6 @@ class QPaintDevice;
 class QPixmap;
 class QRegion;
 class QSize;
-class QString;
 
 // Drawing primitives of the old toolkit that Qt 6 no longer has.
 
@@ -46,7 +45,3 @@ QPixmap maskedPixmap(const QImage& image);
 // The pixels of a pixmap made by maskedPixmap that are drawn, so that what
 // is drawn over the picture can be kept where the picture itself shows.
 QRegion opaqueRegion(const QPixmap& pixmap);
-
-// Loads a picture into image, detecting the format unless one is given.
-// Unlike QImage::load, a failed load leaves image as it was.
-bool loadImage(QImage& image, const QString& fileName, const char* format = nullptr);

@@ -4,7 +4,7 @@
 #   ensure_deps PACKAGE...                   building and these
 #   ensure_deps "${powermenu_test_packages[@]}"  building and the whole test suite
 
-powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
+powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev)
 powermenu_test_packages=(
     xvfb xdotool x11-utils x11-apps x11-xserver-utils imagemagick fonts-dejavu-core python3
     qt6-wayland sway wtype grim

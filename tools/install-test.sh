@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
+source tools/debian-mirror.sh
 
 say() { echo "install-test: $*"; }
 fail() { echo "install-test: FAILED: $*" >&2; exit 1; }
@@ -26,24 +27,7 @@ if [ -z "$deb" ]; then
 fi
 [ -f "$deb" ] || fail "no package at $deb"
 
-# The mirror that serves bookworm to this machine, from its apt sources
-# (one-line or deb822 format): the only way it reaches Debian's archive.
-debian_mirror() {
-    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-        awk '$1 == "deb" { for (i = 2; i < NF; i++) if ($(i + 1) == "bookworm" && $i !~ /^\[/) { print $i; exit } }'
-    cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        awk 'BEGIN { RS = ""; FS = "\n" }
-             {
-                 uri = ""; ok = 0
-                 for (i = 1; i <= NF; i++) {
-                     if ($i ~ /^URIs:/) { split($i, w, /[ \t]+/); uri = w[2] }
-                     if ($i ~ /^Suites:/ && $i ~ /[ \t]bookworm([ \t]|$)/) ok = 1
-                     if ($i ~ /^Enabled:[ \t]*no/) ok = 0
-                 }
-                 if (ok && uri != "") { print uri; exit }
-             }'
-}
-mirror=$(debian_mirror | head -1)
+mirror=$(debian_mirror)
 [ -n "$mirror" ] || fail "no apt source for bookworm in /etc/apt/sources.list or /etc/apt/sources.list.d"
 
 work=$(mktemp -d /tmp/powermenu-install-test.XXXXXX)

@@ -1,22 +1,30 @@
 #!/bin/sh
-# acpid runs this as root for a power button press. The menu has to run
-# as the user whose session shows it and reach that session's display:
-# set the three values below for your device.
-user=kiosk
-display=:0
-wayland_display=
+# acpid (or triggerhappy, see ../triggerhappy) runs this as root for a
+# press of the power key: it opens the menu on the framebuffer, with the
+# phone keymap that powermenu installs (volume down: the cancel button,
+# volume up: the next item, power: confirm).
+# Root, because the framebuffer and the keys are root's and the systemd
+# theme's power off and restart need no session then.
+theme=systemd
+# linuxfb draws on /dev/fb0; eglfs through the DRM device with Mesa
+# (apt install libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri).
+platform=linuxfb
+keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
 
-uid=$(id -u "$user") || {
-    echo "powermenu acpid handler: no user '$user'; set user= in $0." >&2
-    exit 1
-}
-runtime_dir=/run/user/$uid
-if [ -n "$wayland_display" ]; then
-    set -- WAYLAND_DISPLAY="$wayland_display"
-else
-    set -- DISPLAY="$display" XAUTHORITY="$(getent passwd "$user" | cut -d: -f6)/.Xauthority"
-fi
-# In the background, so acpid goes on with other events; the lock keeps a
-# press while the menu is open from opening a second one.
-runuser -u "$user" -- env XDG_RUNTIME_DIR="$runtime_dir" "$@" \
-    flock -n "$runtime_dir/powermenu.lock" powermenu-launch &
+# The power key that confirms in the menu reaches acpid as well, and Cancel
+# ends the menu before that press is handled here: without a pause it
+# would open the menu again at once. So one press is handled at a time,
+# and for two seconds after the menu ends a press opens nothing. The lock
+# is closed for the menu, so the item scripts, and whatever they leave
+# running, never hold it; the menu's own lock refuses a second menu
+# started any other way.
+(
+    flock -n 9 || exit 0
+    # Qt's own evdev handlers, not libinput, since only they read a keymap;
+    # and no mouse pointer drawn over the menu.
+    QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
+        QT_QPA_FB_HIDECURSOR=1 QT_QPA_EGLFS_HIDECURSOR=1 \
+        QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
+        powermenu-launch "$theme" -platform "$platform" 9>&-
+    sleep 2
+) 9>/run/powermenu-acpid.lock &

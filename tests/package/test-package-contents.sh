@@ -29,6 +29,8 @@ expected=(
     "-rw-r--r-- /usr/share/doc/powermenu/examples/i3/powermenu"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/logind/powermenu.conf"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/triggerhappy/powermenu.conf"
+    "-rw-r--r-- /usr/share/doc/powermenu/examples/triggerhappy/triggerhappy.service.conf"
+    "-rw-r--r-- /usr/share/powermenu/keymaps/phone-keys.qmap"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/acpid/powermenu"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/acpid/powermenu.sh"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/phone-keys.kmap"

@@ -70,4 +70,20 @@ for item in item0.sh item1.sh item2.sh; do
     contains "$item without systemd: says so" "$err" "this theme needs systemd"
 done
 
+# A launcher's log that has closed: stdout is a pipe nobody reads any more.
+# The message written before the action must not cost the action.
+unread() {
+    printf '%s\n' $2 >"$work/bin/offers"
+    echo 0 >"$work/bin/systemctl-status"
+    rm -f "$work/bin/calls"
+    (cd "$theme" && env -i PATH="$work/bin:/usr/bin:/bin" python3 -c 'import os, subprocess, sys
+r, w = os.pipe(); os.close(r); subprocess.call(sys.argv[1:], stdout=w)' /bin/sh -c "./$1") 2>/dev/null
+    calls=$(cat "$work/bin/calls" 2>/dev/null || echo "(none)")
+}
+for case in "item1.sh||poweroff" "item2.sh||reboot" "item0.sh|CanRebootToFirmwareSetup=yes|reboot --firmware-setup"; do
+    IFS='|' read -r item offers action <<<"$case"
+    unread "$item" "$offers"
+    same "$item with nobody reading its output still acts" "systemctl $action" "$calls"
+done
+
 finish

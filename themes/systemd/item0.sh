@@ -9,15 +9,19 @@ offered() {
         org.freedesktop.login1.Manager "$1" 2>/dev/null | grep -Eq '"(yes|challenge)"'
 }
 
+# Said from a subshell: when stdout is a pipe nobody reads any more (a
+# launcher's log that closed), SIGPIPE ends the subshell, not the action.
+say() { (echo "powermenu systemd theme: $*") 2>/dev/null; }
+
 if ! command -v systemctl >/dev/null || ! command -v busctl >/dev/null; then
     echo "powermenu systemd theme: systemctl or busctl not found: this theme needs systemd." >&2
     exit 1
 fi
 if offered CanRebootToFirmwareSetup; then
-    echo "powermenu systemd theme: rebooting into the firmware setup."
+    say "rebooting into the firmware setup."
     systemctl reboot --firmware-setup && exit 0
 elif offered CanRebootToBootLoaderMenu; then
-    echo "powermenu systemd theme: rebooting into the boot loader menu."
+    say "rebooting into the boot loader menu."
     systemctl reboot --boot-loader-menu=0 && exit 0
 else
     echo "powermenu systemd theme: this machine offers neither a firmware setup nor a boot loader menu to reboot into; nothing was done." >&2

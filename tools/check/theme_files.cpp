@@ -1,6 +1,6 @@
 #include "tools/check/theme_files.h"
 
-#include "platform/painting.h"
+#include "platform/picture_file.h"
 
 #include <QImage>
 #include <QString>

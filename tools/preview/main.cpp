@@ -1,6 +1,6 @@
 // powermenu-preview: draws every screen of a theme's menu with the menu's own
 // window class, without a device.
-#include "platform/painting.h"
+#include "platform/picture_file.h"
 #include "tools/common/screen_size.h"
 #include "tools/preview/contact_sheet.h"
 #include "tools/preview/menu_screens.h"

@@ -1,0 +1,157 @@
+#include "platform/png_picture.h"
+
+#include <QImage>
+#include <QImageReader>
+
+#include <png.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kSignatureSize = 8;
+
+// libpng asks for a few bytes at a time; one read per 64 KiB instead.
+struct FileSource {
+    explicit FileSource(int file) : fd(file) {}
+    int fd;
+    unsigned char buffer[64 * 1024];
+    size_t start = 0;
+    size_t end = 0;
+};
+
+bool read_fully(FileSource& source, unsigned char* data, size_t length)
+{
+    while (length > 0) {
+        if (source.start == source.end) {
+            const ssize_t got = read(source.fd, source.buffer, sizeof source.buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            source.start = 0;
+            source.end = size_t(got);
+        }
+        const size_t piece = std::min(length, source.end - source.start);
+        std::memcpy(data, source.buffer + source.start, piece);
+        source.start += piece;
+        data += piece;
+        length -= piece;
+    }
+    return true;
+}
+
+void read_from_file(png_structp png, png_bytep data, size_t length)
+{
+    if (!read_fully(*static_cast<FileSource*>(png_get_io_ptr(png)), data, length))
+        png_error(png, "file ends early");
+}
+
+// Errors and warnings alike end the decode: a picture that libpng has
+// anything to say about is left to Qt, so whatever Qt makes of it stays.
+[[noreturn]] void give_up(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+struct Layout {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int passes = 1;
+    bool alpha = false;
+};
+
+// The setjmp functions hold nothing that needs destroying, so a longjmp out
+// of libpng leaks nothing.
+bool read_header(png_structp png, png_infop info, Layout& layout)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    int depth = 0;
+    int colour = 0;
+    png_get_IHDR(png, info, &layout.width, &layout.height, &depth, &colour, nullptr, nullptr, nullptr);
+    // Qt keeps 16-bit channels in 64-bit images and converts them its own way.
+    if (depth > 8)
+        return false;
+    png_set_expand(png);
+    if (!(colour & PNG_COLOR_MASK_COLOR))
+        png_set_gray_to_rgb(png);
+    // Blue, green, red, alpha in memory is 0xAARRGGBB on a little-endian
+    // machine: Qt's 32-bit formats.
+    png_set_bgr(png);
+    layout.alpha = (colour & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    if (!layout.alpha)
+        png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+    layout.passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == size_t(layout.width) * 4;
+}
+
+bool read_rows(png_structp png, QImage& image, int passes)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < image.height(); ++y)
+            png_read_row(png, image.scanLine(y), nullptr);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+// What Qt would refuse to allocate, the decoder leaves to Qt to refuse.
+bool within_allocation_limit(png_uint_32 width, png_uint_32 height)
+{
+    const unsigned long long bytes = 4ull * width * height;
+    const int limit_mib = QImageReader::allocationLimit();
+    return limit_mib == 0 || bytes <= (unsigned long long)(limit_mib) << 20;
+}
+
+// The menu draws a pixel whole or not at all, so the decision is made once here.
+void keep_opaque_or_clear(QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qAlpha(line[x]) >= 128 ? line[x] | 0xff000000u : 0u;
+    }
+}
+
+} // namespace
+
+QImage decodePng(int fd)
+{
+    if (QSysInfo::ByteOrder != QSysInfo::LittleEndian)
+        return {};
+    FileSource source(fd);
+    unsigned char signature[kSignatureSize];
+    if (!read_fully(source, signature, kSignatureSize) || png_sig_cmp(signature, 0, kSignatureSize) != 0)
+        return {};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, give_up, give_up);
+    if (!png)
+        return {};
+    png_infop info = png_create_info_struct(png);
+    QImage image;
+    Layout layout;
+    if (info) {
+        png_set_read_fn(png, &source, read_from_file);
+        png_set_sig_bytes(png, kSignatureSize);
+        png_set_benign_errors(png, 0);
+        if (read_header(png, info, layout) && within_allocation_limit(layout.width, layout.height)) {
+            image = QImage(int(layout.width), int(layout.height),
+                           layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            if (!image.isNull() && !read_rows(png, image, layout.passes))
+                image = QImage();
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (image.isNull() || !layout.alpha)
+        return image;
+    keep_opaque_or_clear(image);
+    image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
+}
