@@ -60,7 +60,6 @@ FAULTS = [
     ("focus outline a pixel wider", P, "right = left + w - 1", "right = left + w"),
     ("faint pixels drawn", P, "qAlpha(line[x]) >= 128", "qAlpha(line[x]) >= 1"),
     ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
-    ("FIFO picture read", "platform/picture_file.cpp", "return S_ISREG(info.st_mode);", "return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);"),
     ("window not full screen", "platform/ZKbMainWidget.cpp", "    setGeometry(screen()->geometry());\n", ""),
     ("window erased between paints", "platform/ZKbMainWidget.cpp", "setAttribute(Qt::WA_OpaquePaintEvent);", "setAttribute(Qt::WA_OpaquePaintEvent, false);"),
     ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
