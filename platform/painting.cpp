@@ -87,18 +87,21 @@ void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
             dots.append(QPoint(int(px), int(py)));
     };
     const Span columns = clipped(left, right, area.left(), area.right());
+    // An outline one pixel high or wide has that row or column once, not twice.
     for (long long py : {top, bottom}) {
-        if (py < area.top() || py > area.bottom() || (py == bottom && bottom == top))
-            continue;
-        for (long long px = columns.first; px <= columns.last; ++px)
-            dot(px, py);
+        if (py >= area.top() && py <= area.bottom())
+            for (long long px = columns.first; px <= columns.last; ++px)
+                dot(px, py);
+        if (bottom == top)
+            break;
     }
     const Span rows = clipped(top + 1, bottom - 1, area.top(), area.bottom());
     for (long long px : {left, right}) {
-        if (px < area.left() || px > area.right() || (px == right && right == left))
-            continue;
-        for (long long py = rows.first; py <= rows.last; ++py)
-            dot(px, py);
+        if (px >= area.left() && px <= area.right())
+            for (long long py = rows.first; py <= rows.last; ++py)
+                dot(px, py);
+        if (right == left)
+            break;
     }
     if (!dots.isEmpty())
         painter.drawPoints(dots.constData(), int(dots.size()));

@@ -28,14 +28,17 @@ CORNER = {"item0": (30, 60), "item1": (96, 60), "item2": (160, 60), "cancel": (7
 GAP = (88, 90)
 OUTSIDE_PICTURE = (5, 5)
 
+HOLD = "i=0\nwhile [ ! -e go ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done\n"
+
 
 def _write_png(path, size, rgb):
     with open(path, "wb") as out:
         out.write(solid(*size, rgb))
 
 
-def make_theme(folder):
-    """Fills folder with conf.ini, the two pictures and three item scripts."""
+def make_theme(folder, hold=False):
+    """Fills folder with conf.ini, the two pictures and three item scripts; held scripts
+    wait (at most 30 s) for a file named go before they end."""
     with open(os.path.join(folder, "conf.ini"), "w") as conf:
         conf.writelines(f"{key}={value}\n" for key, value in CONF.items())
     _write_png(os.path.join(folder, "velmorine.png"), PICTURE_SIZE, PICTURE)
@@ -43,7 +46,7 @@ def make_theme(folder):
     for item in range(3):
         script = os.path.join(folder, f"item{item}.sh")
         with open(script, "w") as out:
-            out.write(f"#!/bin/sh\necho item{item} >> ran.log\n")
+            out.write(f"#!/bin/sh\necho item{item} >> ran.log\n" + (HOLD if hold else ""))
         os.chmod(script, 0o755)
 
 

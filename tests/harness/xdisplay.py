@@ -2,106 +2,41 @@
 
 import os
 import select
-import shutil
-import struct
 import subprocess
 import time
 
 import processes
 from polling import DEADLINE, wait_until
+from screen_picture import Picture
 
 # Generous: xdotool and xwd wait for the server, which shares a loaded machine.
 TOOL_SECONDS = 60
 
 
-def require_tool(name, package):
-    if shutil.which(name) is None:
-        raise RuntimeError(f"{name} is not installed; install the Debian package {package} "
-                           "(tools/ensure-deps.sh lists it)")
-
-
-class Screenshot:
-    """The root window as xwd wrote it; pixels are decoded only where a test looks."""
-
-    def __init__(self, xwd):
-        fields = struct.unpack(">25I", xwd[:100])
-        (header_size, _version, _format, _depth, self.width, self.height, _xoffset,
-         byte_order, _unit, _bit_order, _pad, bits_per_pixel, self._bytes_per_line,
-         _visual, red, green, blue, _bits_per_rgb, _entries, colours) = fields[:20]
-        if bits_per_pixel != 32:
-            raise ValueError(f"screenshot has {bits_per_pixel} bits per pixel; expected 32")
-        self.xwd = xwd
-        self._pixels_at = header_size + 12 * colours
-        self._byte_order = "little" if byte_order == 0 else "big"
-        self._masks = [(mask, (mask & -mask).bit_length() - 1) for mask in (red, green, blue)]
-
-    def pixel(self, x, y):
-        """(r, g, b) at screen (x, y)."""
-        at = self._pixels_at + y * self._bytes_per_line + 4 * x
-        value = int.from_bytes(self.xwd[at:at + 4], self._byte_order)
-        return tuple((value & mask) >> shift for mask, shift in self._masks)
-
-    def save_png(self, path):
-        """Writes the screenshot where a person can look at it; returns the path or why not."""
-        raw = path + ".xwd"
-        with open(raw, "wb") as out:
-            out.write(self.xwd)
-        # Debian's ImageMagick by its full path: another "convert" may come first in PATH.
-        done = subprocess.run(["/usr/bin/convert", "xwd:" + raw, path],
-                              capture_output=True, timeout=TOOL_SECONDS)
-        if done.returncode != 0:
-            return f"{raw} (could not convert to PNG: {done.stderr.decode().strip()})"
-        os.remove(raw)
-        return path
-
-
 class XDisplay:
-    """Xvfb on a display number it picks itself, so tests running side by side never collide.
-    Also a context manager that stops the server."""
+    """Xvfb on a display number it picks itself (-displayfd), so tests side by side never
+    collide. A context manager that stops the server."""
 
-    def __init__(self, width, height, log_path=os.devnull):
-        require_tool("Xvfb", "xvfb")
-        require_tool("xdotool", "xdotool")
-        require_tool("xwd", "x11-apps")
-        self.width, self.height = width, height
+    def __init__(self, width, height):
         read_end, write_end = os.pipe()
-        with open(log_path, "wb") as log:
-            # Without -noreset the server resets when its last client leaves, which a
-            # screenshot taken before the menu has connected would cause.
-            self._server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-                 "-nolisten", "tcp", "-noreset"],
-                pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                start_new_session=True)
+        # Without -noreset the server resets when its last client leaves.
+        self._server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24", "-nolisten",
+             "tcp", "-noreset"], pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(write_end)
-        try:
-            number = self._read_display_number(read_end, log_path)
-        except BaseException:
-            self.stop()
-            raise
-        finally:
-            os.close(read_end)
-        self.display = f":{number}"
-        # What a program needs to open its window here, also when started from a Wayland session.
-        self.env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb")
-        self.env.pop("WAYLAND_DISPLAY", None)
-
-    def _read_display_number(self, read_end, log_path):
-        # Xvfb writes the number and the line break apart, and treats a closed
-        # pipe as fatal: read the whole line before closing.
-        text = b""
-        deadline = time.monotonic() + DEADLINE
+        # Xvfb writes the number and the line break apart, and treats a closed pipe as fatal.
+        text, deadline = b"", time.monotonic() + DEADLINE
         while not text.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            if left <= 0 or self._server.poll() is not None:
-                raise RuntimeError(f"Xvfb did not report a display within {DEADLINE:.0f} s; "
-                                   f"its messages are in {log_path}")
-            if select.select([read_end], [], [], min(left, 0.2))[0]:
-                chunk = os.read(read_end, 64)
-                if not chunk:
-                    raise RuntimeError(f"Xvfb closed its display pipe; see {log_path}")
-                text += chunk
-        return int(text)
+            if time.monotonic() > deadline or self._server.poll() is not None:
+                self.stop()
+                raise RuntimeError(f"Xvfb did not report a display within {DEADLINE:.0f} s")
+            if select.select([read_end], [], [], 0.2)[0]:
+                text += os.read(read_end, 64)
+        os.close(read_end)
+        # What a program needs to open its window here, also when started from a Wayland session.
+        self.env = {**os.environ, "DISPLAY": f":{int(text)}", "QT_QPA_PLATFORM": "xcb"}
+        self.env.pop("WAYLAND_DISPLAY", None)
 
     def __enter__(self):
         return self
@@ -114,15 +49,13 @@ class XDisplay:
 
     def run(self, *args):
         """Runs an X client on this display; returns its output, fails when it fails."""
-        done = subprocess.run(list(args), env=self.env, capture_output=True,
-                              timeout=TOOL_SECONDS)
+        done = subprocess.run(list(map(str, args)), env=self.env, capture_output=True, timeout=TOOL_SECONDS)
         if done.returncode != 0:
-            raise RuntimeError(f"{' '.join(args)} failed ({done.returncode}): "
-                               f"{done.stderr.decode().strip()}")
+            raise RuntimeError(f"{' '.join(map(str, args))} failed ({done.returncode}): {done.stderr.decode()}")
         return done.stdout
 
     def xdotool(self, *args):
-        return self.run("xdotool", *map(str, args))
+        return self.run("xdotool", *args)
 
     def find_windows(self, title):
         """The ids of the mapped windows with exactly this title."""
@@ -132,25 +65,18 @@ class XDisplay:
         return [int(window) for window in done.stdout.split()]
 
     def wait_for_window(self, title, ended, seconds=DEADLINE):
-        """Polls until a window titled `title` is mapped, and gives it the keyboard.
-        ended() says how the program ended, or None while it runs: then waiting is over."""
+        """Polls until a window titled `title` is mapped, and gives it the keyboard (no window
+        manager does). ended() says how the program ended, or None while it runs."""
         def mapped():
-            how = ended()
-            if how is not None:
-                raise AssertionError(f"the program ended ({how}) "
-                                     f"before its window \"{title}\" appeared")
+            if ended() is not None:
+                raise AssertionError(f"the program ended ({ended()}) before its window \"{title}\" appeared")
             return self.find_windows(title)
-
-        window = wait_until(mapped, f"a window titled \"{title}\" on {self.display}", seconds)[0]
-        self.focus(window)
-        return window
-
-    def focus(self, window):
-        # No window manager runs here, so nobody else gives the window the keyboard.
-        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("windowfocus", "--sync", wait_until(mapped, f"a window titled \"{title}\"", seconds)[0])
 
     def keys(self, *names, delay_ms=12):
         self.xdotool("key", "--delay", delay_ms, *names)
 
-    def screenshot(self):
-        return Screenshot(self.run("xwd", "-root", "-silent"))
+    def pixel(self, point):
+        ppm = subprocess.run("xwd -root -silent | /usr/bin/convert xwd:- ppm:-", shell=True, env=self.env,
+                             capture_output=True, timeout=TOOL_SECONDS, check=True).stdout
+        return Picture.from_ppm(ppm).pixel(point)

@@ -11,27 +11,20 @@ check() {
     else
         failed=$((failed + 1))
         echo "FAIL: $name"
+        return 1
     fi
 }
 
 # same NAME EXPECTED ACTUAL
 same() {
-    if [ "$2" = "$3" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    fi
+    check "$1" [ "$2" = "$3" ] || printf '  expected: %s\n  actual:   %s\n' "$2" "$3"
 }
 
 # contains NAME TEXT NEEDLE
 contains() {
     case "$2" in
-        *"$3"*) passed=$((passed + 1)) ;;
-        *)
-            failed=$((failed + 1))
-            printf 'FAIL: %s\n  looked for: %s\n  in: %s\n' "$1" "$3" "$2"
-            ;;
+        *"$3"*) same "$1" "" "" ;;
+        *) same "$1" "text holding: $3" "$2" ;;
     esac
 }
 

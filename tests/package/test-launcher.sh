@@ -28,7 +28,6 @@ make_theme "$themes/default"
 make_theme "$themes/systemd"
 make_theme "$work/xdg/powermenu/theme"
 make_theme "$work/home/.config/powermenu/theme"
-make_theme "$work/my home/.config/powermenu/theme"
 make_theme "$work/elsewhere/mine"
 mkdir -p "$work/empty-xdg" "$work/empty-home" "$work/cwd"
 
@@ -49,21 +48,15 @@ launch HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" --
 same "XDG_CONFIG_HOME's theme wins over HOME's" "$work/xdg/powermenu/theme" "$ran"
 launch HOME="$work/home" --
 same "without XDG_CONFIG_HOME, the theme in ~/.config" "$work/home/.config/powermenu/theme" "$ran"
-launch HOME="$work/home" XDG_CONFIG_HOME= --
-same "an empty XDG_CONFIG_HOME counts as unset" "$work/home/.config/powermenu/theme" "$ran"
 make_theme "$work/cwd/relative/powermenu/theme"
 launch HOME="$work/home" XDG_CONFIG_HOME=relative --
 same "a relative XDG_CONFIG_HOME is ignored" "$work/home/.config/powermenu/theme" "$ran"
-launch HOME="$work/my home" --
-same "a HOME with a blank in it" "$work/my home/.config/powermenu/theme" "$ran"
 
 # Without a user theme: the installed default.
 launch HOME="$work/empty-home" --
 same "no user theme: the installed default" "$themes/default" "$ran"
 launch HOME="$work/home" XDG_CONFIG_HOME="$work/empty-xdg" --
 same "XDG_CONFIG_HOME without a theme: the default, not HOME's" "$themes/default" "$ran"
-launch --
-same "neither HOME nor XDG_CONFIG_HOME: the default" "$themes/default" "$ran"
 launch HOME="$work/home" -- "" -platform offscreen
 same "an empty theme name: the user's theme, the name not passed on" \
     "$(printf '%s\n' "$work/home/.config/powermenu/theme" -platform offscreen)" "$ran"
@@ -82,8 +75,6 @@ rm -r "$work/cwd/systemd"
 make_theme "$work/cwd/mine"
 launch HOME="$work/home" CDPATH="$work/elsewhere" -- mine
 same "a theme folder here, whatever CDPATH says" "$work/cwd/mine" "$ran"
-launch HOME="$work/home" -- ../elsewhere/mine
-same "a relative theme folder" "$work/elsewhere/mine" "$ran"
 
 mkdir -p "$work/cwd/etc"
 launch HOME="$work/home" -- "$work/cwd/etc"
@@ -99,9 +90,6 @@ launch HOME="$work/home" DISPLAY= -- -platform linuxfb
 same "no display but a platform named: the menu starts" "$(printf '%s\n' "$work/home/.config/powermenu/theme" -platform linuxfb)" "$ran"
 
 # Qt's options go to the menu untouched.
-launch HOME="$work/home" -- -platform offscreen
-same "options without a theme: user theme, options passed" \
-    "$(printf '%s\n' "$work/home/.config/powermenu/theme" -platform offscreen)" "$ran"
 launch HOME="$work/home" -- "$work/elsewhere/mine" -platform "two words" ""
 same "arguments after the theme passed one by one, blanks kept" \
     "$(printf '%s\n' "$work/elsewhere/mine" -platform "two words" "")" "$ran"
@@ -111,19 +99,9 @@ launch HOME="$work/home" -- "$work/nowhere"
 same "missing theme folder: status 2" 2 "$status"
 contains "missing theme folder: message names it" "$err" "no theme folder at '$work/nowhere'"
 same "missing theme folder: the menu does not start" "(menu not started)" "$ran"
-launch HOME="$work/home" -- nosuchtheme
-same "unknown theme name: status 2" 2 "$status"
-contains "unknown theme name: message names it" "$err" "no theme folder at 'nosuchtheme'"
-launch HOME="$work/home" -- "$work/elsewhere/mine/conf.ini"
-same "a file is no theme folder: status 2" 2 "$status"
-mv "$themes/default" "$themes/default.away"
-launch HOME="$work/empty-home" --
-same "no default theme installed: status 2" 2 "$status"
-contains "no default theme installed: message names the path" "$err" "no theme folder at '$themes/default'"
-mv "$themes/default.away" "$themes/default"
 
 # The menu's exit status comes back unchanged.
-for code in 0 1 2 3 42; do
+for code in 0 42; do
     echo "$code" >"$(dirname "$menu")/status"
     launch HOME="$work/home" --
     same "menu exit status $code passed through" "$code" "$status"
@@ -140,10 +118,5 @@ launch HOME="$work/home" --
 same "menu program missing: status 127" 127 "$status"
 contains "menu program missing: message names it" "$err" "$menu"
 mv "$menu.away" "$menu"
-
-help=$(env -i PATH=/usr/bin:/bin "$launcher" --help)
-status=$?
-same "--help: status 0" 0 "$status"
-contains "--help: prints the usage" "$help" "usage: powermenu-launch [THEME] [QT_OPTION...]"
 
 finish

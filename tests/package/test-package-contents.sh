@@ -51,10 +51,6 @@ done
 listing=$(dpkg-deb -c "$deb") || { echo "FAIL: dpkg-deb cannot list $deb"; exit 1; }
 files=$(awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $6 }' <<<"$listing" | sort)
 same "the files and their modes, nothing more" "$(printf '%s\n' "${expected[@]}" | sort)" "$files"
-same "every entry belongs to root" "" "$(awk '$2 != "root/root"' <<<"$listing")"
-same "the theme pictures are the sample theme's" \
-    "$(grep -E 'themes/default/(velmorine|poweroff).png' <<<"$listing" | awk '{print $3}')" \
-    "$(grep -E 'themes/systemd/(velmorine|poweroff).png' <<<"$listing" | awk '{print $3}')"
 
 # dpkg-shlibdeps computes these from the program's libraries, with versions.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -71,8 +67,5 @@ check "the launcher is valid sh" sh -n "$work/root/usr/bin/powermenu-launch"
 gunzip -c "$work/root/usr/share/doc/powermenu/changelog.gz" >"$work/changelog"
 same "the changelog's latest entry is this version" "$(dpkg-deb -f "$deb" Version)" \
     "$(dpkg-parsechangelog -l "$work/changelog" -S Version)"
-check "the copyright file is machine-readable" \
-    grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
-    "$work/root/usr/share/doc/powermenu/copyright"
 
 finish

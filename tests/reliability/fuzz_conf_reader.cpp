@@ -18,19 +18,12 @@ namespace {
 
 constexpr std::size_t kPiece = 49;
 constexpr std::size_t kValue = 19;
-constexpr std::size_t kLimit = 1 << 20;
-// An input that starts with this byte is moved to just before the read
-// limit, so that the limit cuts through the fuzzer's bytes.
-constexpr char kNearLimit = '\x01';
-
-int scratch = -1;
-std::string path;
 
 // The value text for key: after the first non-comment piece holding the key's
 // text and one separator character, at most kValue characters.
 std::string selected_text(std::string_view content, std::string_view key)
 {
-    content = content.substr(0, kLimit);
+    content = content.substr(0, settings::kReadLimit);
     while (!content.empty()) {
         const std::size_t line_break = content.find('\n');
         const std::size_t length =
@@ -52,56 +45,16 @@ std::string selected_text(std::string_view content, std::string_view key)
     return {};
 }
 
-int expected_value(std::string_view content, std::string_view key)
-{
-    const long value = std::strtol(selected_text(content, key).c_str(), nullptr, 10);
-    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-// Comment lines of exactly `length` bytes in all, each ending a piece.
-std::string comment_filler(std::size_t length)
-{
-    std::string filler;
-    while (filler.size() < length) {
-        const std::size_t line = std::min(kPiece, length - filler.size());
-        filler += line == 1 ? std::string("\n") : "#" + std::string(line - 2, 'x') + "\n";
-    }
-    return filler;
-}
-
-std::string content_for(const std::uint8_t* data, std::size_t size)
-{
-    std::string content(reinterpret_cast<const char*>(data), size);
-    if (size >= 2 && content[0] == kNearLimit) {
-        const std::size_t before_limit = 4 * static_cast<unsigned char>(content[1]);
-        content = comment_filler(kLimit - before_limit) + content.substr(2);
-    }
-    return content;
-}
-
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    // A file in memory: the reader opens it by name like any other, without
-    // the fuzzer waiting on a disk.
-    scratch = memfd_create("powermenu-fuzz-conf.ini", MFD_CLOEXEC);
-    if (scratch < 0) {
-        std::perror("powermenu fuzzer: cannot create its scratch file");
-        std::exit(1);
-    }
-    path = "/proc/self/fd/" + std::to_string(scratch);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string content = content_for(data, size);
-    const auto length = static_cast<ssize_t>(content.size());
-    if (ftruncate(scratch, 0) != 0 || pwrite(scratch, content.data(), content.size(), 0) != length) {
-        std::perror("powermenu fuzzer: cannot write its scratch file");
+    // A file in memory: the reader opens it by name like any other.
+    static const int scratch = memfd_create("powermenu-fuzz-conf.ini", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(scratch);
+    const std::string_view content(reinterpret_cast<const char*>(data), size);
+    if (ftruncate(scratch, 0) != 0 || pwrite(scratch, data, size, 0) != static_cast<ssize_t>(size))
         std::abort();
-    }
     FILE* file = settings::open_conf(path.c_str());
     if (!file) {
         std::fprintf(stderr, "powermenu fuzzer: the reader would not open a regular file\n");
@@ -109,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const char* key : settings::kKeys) {
         const int got = settings::read_int(file, key);
-        const int want = expected_value(content, key);
-        if (got != want) {
-            std::fprintf(stderr, "powermenu fuzzer: %s read as %d, the rules give %d\n", key, got, want);
+        const long want = std::strtol(selected_text(content, key).c_str(), nullptr, 10);
+        if (got != std::clamp<long>(want, INT_MIN, INT_MAX)) {
+            std::fprintf(stderr, "powermenu fuzzer: %s read as %d, the rules give %ld\n", key, got, want);
             std::abort();
         }
     }

@@ -14,9 +14,8 @@ from pathlib import Path
 # The drivers for Xvfb and processes that every suite shares.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 
-from harness import make_theme, runs_of  # noqa: E402
+from hostile import Menu, make_theme, runs_of  # noqa: E402
 from xdisplay import XDisplay  # noqa: E402
-from menu_process import Menu  # noqa: E402
 
 # Under valgrind the menu runs tens of times slower than usual.
 SLOW = 600

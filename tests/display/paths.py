@@ -1,0 +1,178 @@
+"""Every way the menu reaches a screen, behind one interface: start the menu, read a pixel,
+press keys, tap. A display path is a row of ROWS, not a file of its own."""
+
+import glob
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+from dataclasses import dataclass, field
+
+import processes
+from polling import wait_until
+from rfb_client import RfbClient
+from screen_picture import Picture
+from xdisplay import XDisplay
+
+# sway refuses to run as root; the compositor, its clients and the menu then run as nobody.
+AS_USER = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
+
+
+@dataclass
+class Row:
+    name: str
+    path: str                                  # "x11", "wayland" or "vnc"
+    size: tuple = (240, 320)
+    menu_env: dict = field(default_factory=dict)  # for the menu alone, e.g. QT_SCALE_FACTOR
+    xresources: str = ""                       # loaded with xrdb before the menu starts
+    sway_output: str = ""                      # e.g. "scale 3"
+
+
+ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("vnc", "vnc")]
+
+
+class X11:
+    """Xvfb, keys and taps from xdotool, screenshots from xwd."""
+    taps = True
+
+    def __init__(self, test, row):
+        self.x, self.size = test.enterContext(XDisplay(*row.size)), row.size
+        if row.xresources:
+            subprocess.run(["xrdb", "-merge"], input=row.xresources.encode(), env=self.x.env, check=True)
+        self.env = self.x.env
+
+    def start(self, test, program, theme, env, *args):
+        menu = processes.start(test, [program, "-platform", "xcb", *args], cwd=theme, env={**self.env, **env})
+        self.x.wait_for_window("shut_down", lambda: menu.poll())
+        # No window manager runs here: the window covers the screen only if the menu asks for it.
+        geometry = self.x.xdotool("getwindowgeometry", "--shell", self.x.find_windows("shut_down")[0]).decode()
+        test.assertIn(f"WIDTH={self.size[0]}\nHEIGHT={self.size[1]}", geometry)
+        return menu
+
+    def pixel(self, point):
+        return self.x.pixel(point)
+
+    def keys(self, *names):
+        self.x.keys(*names)
+
+    def tap(self, down, up):
+        self.x.xdotool("mousemove", *down, "mousedown", "1", "mousemove", *up, "mouseup", "1")
+
+    def focus_elsewhere(self, test):
+        """Another window takes the focus, as a window manager that prevents focus stealing leaves it."""
+        other = processes.start(test, ["xmessage", "the window behind"], env=self.env)
+        self.x.wait_for_window("xmessage", lambda: other.poll())
+
+
+class Wayland:
+    """sway's headless back end, keys from wtype, screenshots from grim."""
+    taps = False
+
+    def __init__(self, test, row):
+        root = test.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-sway-"))
+        runtime = os.path.join(root, "runtime")
+        os.mkdir(runtime, 0o700)
+        config = os.path.join(root, "sway.conf")
+        with open(config, "w") as out:
+            out.write(f"xwayland disable\noutput HEADLESS-1 mode {row.size[0]}x{row.size[1]} {row.sway_output}\n")
+        if AS_USER:
+            shutil.chown(root, "nobody")
+            for path in (runtime, config):
+                shutil.chown(path, "nobody")
+        self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK")}
+        self.env.update(HOME=root, XDG_RUNTIME_DIR=runtime, WLR_BACKENDS="headless",
+                        WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman")
+        log = test.enterContext(open(os.path.join(root, "sway.log"), "w"))
+        processes.start(test, [*AS_USER, "sway", "--config", config], env=self.env, stdout=log,
+                        stderr=subprocess.STDOUT)
+        socket = lambda pattern: [p for p in glob.glob(os.path.join(runtime, pattern)) if not p.endswith(".lock")]
+        self.env["WAYLAND_DISPLAY"] = wait_until(lambda: socket("wayland-[0-9]"), "sway's socket")[0]
+        self.env["SWAYSOCK"] = wait_until(lambda: socket("sway-ipc.*.sock"), "sway's IPC socket")[0]
+        # The headless seat has a keyboard only while a virtual one is connected.
+        processes.start(test, [*AS_USER, "wtype", "-s", "600000"], env=self.env)
+        wait_until(lambda: any(d["type"] == "keyboard" for d in self.swaymsg("get_inputs")),
+                   "the virtual keyboard to join the seat")
+
+    def swaymsg(self, kind):
+        return json.loads(subprocess.run([*AS_USER, "swaymsg", "--raw", "-t", kind], env=self.env,
+                                         capture_output=True, check=True).stdout)
+
+    def start(self, test, program, theme, env, *args):
+        # The build folder may be out of nobody's reach; a copy in the theme is not.
+        copy = shutil.copy(program, os.path.join(theme, "powermenu"))
+        if AS_USER:
+            os.chmod(os.path.dirname(theme), 0o755)
+            for path in [theme, *(os.path.join(theme, name) for name in os.listdir(theme))]:
+                shutil.chown(path, "nobody", "nogroup")
+        menu = processes.start(test, [*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        window = wait_until(lambda: self.window("shut_down"), "the menu's window in sway's tree")
+        test.assertEqual(window["fullscreen_mode"], 1, "sway shows the menu full screen")
+        return menu
+
+    def window(self, title):
+        nodes = [self.swaymsg("get_tree")]
+        while nodes:
+            node = nodes.pop()
+            if node.get("name") == title:
+                return node
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return None
+
+    def pixel(self, point):
+        ppm = subprocess.run([*AS_USER, "grim", "-t", "ppm", "-"], env=self.env, capture_output=True,
+                             check=True).stdout
+        return Picture.from_ppm(ppm).pixel(point)
+
+    def keys(self, *names):
+        for name in names:
+            subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
+
+
+class Vnc:
+    """Qt's VNC platform (the framebuffer back end served over RFB) and the tests' own client."""
+    taps = True
+
+    def __init__(self, test, row):
+        self.test, self.row = test, row
+
+    def start(self, test, program, theme, env, *args):
+        size = "x".join(map(str, self.row.size))
+        menu = processes.start(test, [program, "-platform", f"vnc:size={size}:port=0", *args], cwd=theme,
+                               env={**os.environ, **env})
+        port = wait_until(lambda: menu.poll() is None and listening_port(menu.pid), "the VNC server to listen")
+        self.client = RfbClient(port)
+        test.addCleanup(self.client.close)
+        return menu
+
+    def pixel(self, point):
+        self.client.update()
+        return self.client.picture().pixel(point)
+
+    def keys(self, *names):
+        for name in names:
+            self.client.key(name)
+
+    def tap(self, down, up):
+        self.client.pointer(down, True)
+        self.client.pointer(up, True)
+        self.client.pointer(up, False)
+
+
+def listening_port(pid):
+    """The TCP port pid listens on: with port=0 the VNC platform takes a free one and does not say which."""
+    sockets = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            sockets.add(os.readlink(f"/proc/{pid}/fd/{fd}")[8:-1])
+        except OSError:
+            pass
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table) as lines:
+            for fields in (line.split() for line in list(lines)[1:]):
+                if fields[3] == "0A" and fields[9] in sockets:
+                    return int(fields[1].rsplit(":", 1)[1], 16)
+    return None
+
+
+PATHS = {"x11": X11, "wayland": Wayland, "vnc": Vnc}

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""The built menu in a real window on one display path, walked as a user would: the first
+frame, real keys and taps reaching it, the script really run, the exit status.
+
+Usage: walks.py PATH/TO/powermenu ROW   (rows: see paths.ROWS)"""
+
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path[:0] = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness")]
+
+import menu_theme as theme  # noqa: E402
+import paths  # noqa: E402
+import processes  # noqa: E402
+from polling import wait_until  # noqa: E402
+
+PROGRAM = ROW = None
+
+
+class Walks(unittest.TestCase):
+    def setUp(self):
+        self.path = paths.PATHS[ROW.path](self, ROW)
+        self.theme = os.path.join(self.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-walk-")), "theme")
+        os.mkdir(self.theme)
+        theme.make_theme(self.theme, hold=True)
+
+    def start(self, *args):
+        self.menu = self.path.start(self, PROGRAM, self.theme, ROW.menu_env, *args)
+        self.wait_for_focus("item1")
+
+    def wait_for(self, point, rgb, what):
+        def shown():
+            if self.menu.poll() is not None:
+                raise AssertionError(f"the menu ended (status {self.menu.returncode}) before {what}")
+            return self.path.pixel(point) == rgb
+        wait_until(shown, what, last_seen=lambda: self.path.pixel(point))
+
+    def wait_for_focus(self, target):
+        self.wait_for(theme.CORNER[target], theme.LINE, f"the focus on {target}")
+
+    def assert_ended(self, scripts, status=1):
+        open(os.path.join(self.theme, "go"), "w").close()
+        self.assertEqual(processes.exit_status(self.menu), status, "exit status")
+        self.assertEqual(theme.scripts_run(self.theme), scripts)
+
+    def test_keys_move_the_focus_and_return_runs_the_script_under_the_power_off_picture(self):
+        self.start()
+        w, h = theme.SCREEN_SIZE
+        for point, rgb in [(theme.OUTSIDE_PICTURE, theme.BLACK), ((20, 20), theme.PICTURE),
+                           ((219, 299), theme.PICTURE), ((220, 300), theme.BLACK), ((20, 300), theme.BLACK)]:
+            self.wait_for(point, rgb, f"the first frame's {rgb} at {point}")
+        for key, target in [("Right", "item2"), ("6", "item0"), ("Down", "cancel"), ("Up", "item0")]:
+            self.path.keys(key)
+            self.wait_for_focus(target)
+        self.path.keys("Return")
+        for corner in [(0, 0), (w - 1, h - 1)]:
+            self.wait_for(corner, theme.POWER_OFF, "the power-off picture over the screen")
+        wait_until(lambda: theme.scripts_run(self.theme) == "item0\n", "item 0's script to start")
+        self.assertIsNone(self.menu.poll(), "the menu waits for its script")
+        self.assert_ended("item0\n")
+
+    def test_keys_reach_the_menu_while_another_window_has_the_focus(self):
+        if not hasattr(self.path, "focus_elsewhere"):
+            self.skipTest(f"{ROW.name} gives the focus to no other window here")
+        self.start()
+        self.path.focus_elsewhere(self)
+        self.path.keys("Right", "Return")
+        self.assert_ended("item2\n")
+
+    def test_f2_runs_nothing_and_extra_arguments_count_in_the_status(self):
+        self.start("one", "two")
+        self.path.keys("Right", "F2")
+        self.assert_ended("", status=3)
+
+    def test_a_slide_off_only_focuses_and_a_tap_on_cancel_runs_nothing(self):
+        if not self.path.taps:
+            self.skipTest(f"{ROW.name} has no pointer here")
+        self.start()
+        self.path.tap(theme.TAP["item2"], theme.GAP)
+        self.wait_for_focus("item2")
+        self.path.tap(theme.TAP["cancel"], theme.TAP["cancel"])
+        self.assert_ended("")
+
+
+if __name__ == "__main__":
+    rows = {row.name: row for row in paths.ROWS}
+    if len(sys.argv) != 3 or sys.argv[2] not in rows:
+        sys.exit(__doc__)
+    PROGRAM, ROW = os.path.abspath(sys.argv[1]), rows[sys.argv[2]]
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Breaks the program on purpose, one fault at a time, and names the test that notices.
+
+Usage: faults.py BUILD_DIR [NAME...]
+Each fault is a one-line change of real behaviour. It is made in this source tree, the build
+folder is rebuilt, and the tests run fast ones first until the first one fails; then the file
+is put back. A fault that no test notices makes the exit status 1. Run it on a tree you are
+not editing: the source files change while it runs."""
+
+import json
+import os
+import re
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parents[2]
+# The in-process tests first: most faults are caught there within seconds.
+STAGES = [["-L", "unit"], ["-LE", "unit", "-E", "^package_"]]
+
+C, R, T, M = "menu/controller.cpp", "menu/rendering.cpp", "menu/touch.cpp", "settings/conf_reader.cpp"
+P = "platform/painting.cpp"
+FAULTS = [
+    # name, file, text, what it becomes
+    ("piece length 50", "settings/conf_reader.h", "kPieceLength = 49", "kPieceLength = 50"),
+    ("value cut at 20", "settings/conf_reader.h", "kValueLength = 19", "kValueLength = 20"),
+    ("read limit doubled", "settings/conf_reader.h", "1L << 20", "1L << 21"),
+    ("';' comments instead of '#'", "settings/conf_reader.h", "piece[0] == '#'", "piece[0] == ';'"),
+    ("separator not skipped", M, "++text; //", "text += 0; //"),
+    ("hex understood", M, "&end, 10)", "&end, 0)"),
+    ("no saturation", M, "std::clamp<long>(value, INT_MIN, INT_MAX)", "value"),
+    ("FIFO conf.ini accepted", M, "!S_ISREG(info.st_mode)", "S_ISDIR(info.st_mode)"),
+    ("FIFO open blocks", M, "O_RDONLY | O_NONBLOCK", "O_RDONLY"),
+    ("no rewind between keys", M, "    rewind(file);\n", ""),
+    ("last match wins", M, "        source.value_cut = rest > kValueLength;\n        break;", "        source.value_cut = rest > kValueLength;"),
+    ("width0 and width1 swapped", "settings/ini_soft.cpp", "&MyZKbMain::width0,   &MyZKbMain::width1", "&MyZKbMain::width1,   &MyZKbMain::width0"),
+    ("conf.ini under another name", "settings/ini_soft.cpp", 'open_conf("conf.ini")', 'open_conf("config.ini")'),
+    ("starts on item 0", "app/gui.h", "int sel_index = 1;", "int sel_index = 0;"),
+    ("Right does not wrap", C, "(sel_index + 1) % kItemCount", "std::min(sel_index + 1, kItemCount - 1)"),
+    ("digit 4 moves right", C, "{Qt::Key_4, Role::Left}", "{Qt::Key_4, Role::Right}"),
+    ("keypad Enter confirms", C, "{Qt::Key_F2, Role::Close},", "{Qt::Key_F2, Role::Close}, {Qt::Key_Enter, Role::Confirm},"),
+    ("Escape instead of F2", C, "{Qt::Key_F2, Role::Close}", "{Qt::Key_Escape, Role::Close}"),
+    ("sideways keys move off cancel", C, "        if (cancel_focus)\n            return;\n        sel_index = (sel_index + 1)", "        sel_index = (sel_index + 1)"),
+    ("Up forgets the item", C, "    case Role::Up:\n        cancel_focus = false;", "    case Role::Up:\n        cancel_focus = false; sel_index = 0;"),
+    ("keys count after a confirm", C, "    if (confirm_pending())\n        return;\n\n", ""),
+    ("a confirmed cancel can be undone", C, "sel_index >= kItemCount || cancel_now;", "sel_index >= kItemCount;"),
+    ("F2 after a confirm still runs", C, " && isVisible()", ""),
+    ("scripts 1 and 2 swapped", C, '"./item1.sh", "./item2.sh"', '"./item2.sh", "./item1.sh"'),
+    ("cancel runs the item", C, "if (poweroff_now || cancel_now) {", "if (poweroff_now) {"),
+    ("no pause before the script", C, "kPowerOffShownMs = 100", "kPowerOffShownMs = 1"),
+    ("power-off picture never shown", C, "    poweroff_now = true;\n", ""),
+    ("power-off picture at start", R, "bitBlt(this, 0, 0, &bg_pixmap()", "bitBlt(this, start_x, start_y, &bg_pixmap()"),
+    ("picture at (start_y, start_x)", R, "bitBlt(this, start_x, start_y, &pixmap", "bitBlt(this, start_y, start_x, &pixmap"),
+    ("red and blue swapped", R, "(line_color >> 16) & 0xff, (line_color >> 8) & 0xff, line_color & 0xff", "line_color & 0xff, (line_color >> 8) & 0xff, (line_color >> 16) & 0xff"),
+    ("pressed item drawn as focus", R, "menu.sel_index < 3 ? Style::Focus : Style::Pressed", "Style::Focus"),
+    ("cancel highlight uses height0", R, "menu.width1, menu.height1", "menu.width1, menu.height0"),
+    ("stale picture cache", R, "bg_image.cacheKey() != bg_pixmap_key", "bg_pixmap_cache.isNull()"),
+    ("stipple on odd pixels", P, "py - origin.y()) % 2 == 0", "py - origin.y()) % 2 != 0"),
+    ("focus outline a pixel wider", P, "right = left + w - 1", "right = left + w"),
+    ("faint pixels drawn", P, "qAlpha(line[x]) >= 128", "qAlpha(line[x]) >= 1"),
+    ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
+    ("window not full screen", "platform/ZKbMainWidget.cpp", "    setGeometry(screen()->geometry());\n", ""),
+    ("window erased between paints", "platform/ZKbMainWidget.cpp", "setAttribute(Qt::WA_OpaquePaintEvent);", "setAttribute(Qt::WA_OpaquePaintEvent, false);"),
+    ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
+    ("slide off still confirms", T, " || !contains(*this, kTargets[target], device_position(*this, *e))", ""),
+    ("taps count after a confirm", T, "confirm_pending() ? kNoTarget : ", ""),
+    ("exit status 0", "app/main.cpp", "    return argc;", "    return 0;"),
+    ("no lock taken", "app/main.cpp", "    if (!lock_theme_folder())\n        return 1;\n", ""),
+    ("SIGPIPE kills", "app/main.cpp", "    std::signal(SIGPIPE, [](int) {});\n", ""),
+    ("check finds nothing wrong", "tools/check/main.cpp", "problems.empty() ? 0 : 1", "0"),
+    ("preview presses item 1 for item 0", "tools/preview/menu_screens.cpp", '{kStart, {0, false, false, false}, {3,', '{kStart, {0, false, false, false}, {4,'),
+    ("launcher: missing theme is status 1", "launcher/powermenu-launch.in", "(see powermenu-launch --help).\" >&2\n    exit 2", "(see powermenu-launch --help).\" >&2\n    exit 1"),
+]
+
+
+def run(args, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True, errors="replace", **kwargs)
+
+
+def first_failure(build):
+    """The first failing test and its first failure line, or None when every stage passes.
+    Each stage builds only what its tests run, the last one everything."""
+    for stage in STAGES:
+        if stage is STAGES[-1]:
+            built = run(["cmake", "--build", build, "-j2"])
+        else:
+            listed = json.loads(run(["ctest", "--test-dir", build, "--show-only=json-v1", *stage]).stdout)
+            targets = {os.path.basename(test["command"][0]) for test in listed["tests"]}
+            built = run(["cmake", "--build", build, "-j2", "--target", *sorted(targets)])
+        if built.returncode != 0:
+            return None
+        done = run(["ctest", "--test-dir", build, "--stop-on-failure", "--output-on-failure", *stage])
+        if done.returncode != 0:
+            failed = re.findall(r"^\s*\d+ - (\S+) \(", done.stdout, re.M)
+            line = next((l.strip() for l in done.stdout.splitlines()
+                         if re.search(r"FAIL|Error|error:|Timeout", l)), "")
+            return f"{failed[0] if failed else '?'}: {line[:150]}"
+    return None
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    build, only = sys.argv[1], sys.argv[2:]
+    missed = 0
+    for name, path, text, broken in FAULTS:
+        if only and name not in only:
+            continue
+        file = SOURCE / path
+        original = file.read_text()
+        if original.count(text) != 1:
+            print(f"?? {name}: the text to break is not in {path} exactly once", flush=True)
+            missed += 1
+            continue
+        started = time.monotonic()
+        try:
+            file.write_text(original.replace(text, broken))
+            built = run(["cmake", "--build", build, "-j2", "--target", "powermenu"])
+            caught = None if built.returncode else first_failure(build)
+        finally:
+            file.write_text(original)
+        missed += caught is None
+        why = "does not build" if built.returncode else "no test failed"
+        print(f"{'caught' if caught else 'MISSED'} {name} ({time.monotonic() - started:.0f} s): "
+              f"{caught or why}", flush=True)
+    run(["cmake", "--build", build, "-j2"])
+    sys.exit(1 if missed else 0)
+
+
+if __name__ == "__main__":
+    main()

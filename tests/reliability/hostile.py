@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""Hostile themes, scripts, key storms and second menus: one table, one runner.
+
+Usage: hostile.py PATH/TO/powermenu [NAME...]
+Each case spoils a fresh theme, starts the menu in it under one shared Xvfb, drives it with
+real keys and checks what every case promises: not killed by a signal, no hang, exit status 1,
+and exactly the confirmed scripts run (none on cancel or F2). tests/reliability/README.md
+says what each case guards."""
+
+import functools
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Callable, Optional
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+
+from png_file import encode, solid  # noqa: E402
+from polling import wait_until  # noqa: E402
+from xdisplay import XDisplay  # noqa: E402
+
+REPO = Path(__file__).resolve().parents[2]
+INT_MAX, INT_MIN = 2**31 - 1, -2**31
+
+
+class Menu:
+    """One menu in a theme folder, in a session of its own so that its scripts are killed with
+    it at the end; reaped with wait4, for the peak memory it used."""
+
+    def __init__(self, xserver, command, theme, closed_output=False):
+        self.xserver, self.theme, self.status = xserver, theme, None
+        output, env = os.open(theme / "menu-output.txt", os.O_WRONLY | os.O_CREAT | os.O_APPEND), xserver.env
+        if closed_output:
+            os.close(output)
+            unread, output = os.pipe()
+            os.close(unread)
+            # Without it Qt has a warning to write, so the pipe is written to for sure.
+            env = {k: v for k, v in env.items() if k != "XDG_RUNTIME_DIR"}
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen([command] if isinstance(command, str) else command, cwd=theme, env=env,
+                                     stdin=subprocess.DEVNULL, stdout=output, stderr=output, start_new_session=True)
+        os.close(output)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            os.killpg(self.proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        if self.status is None:
+            self._reap(0)
+
+    def _reap(self, flags):
+        pid, status, self.rusage = os.wait4(self.proc.pid, flags)
+        if pid:
+            self.status, self.elapsed = status, time.monotonic() - self.started
+        return pid != 0
+
+    def running(self):
+        return self.status is None and not self._reap(os.WNOHANG)
+
+    def wait_window(self, seconds=60):
+        self.xserver.wait_for_window("shut_down", lambda: None if self.running() else self.describe(), seconds)
+
+    def wait_exit(self, seconds=60):
+        wait_until(lambda: not self.running(), "the menu to end", seconds)
+
+    def describe(self):
+        if self.status is None:
+            return "still running"
+        if os.WIFSIGNALED(self.status):
+            return f"killed by signal {os.WTERMSIG(self.status)}"
+        return f"exit {os.WEXITSTATUS(self.status)}"
+
+    def peak_mib(self):
+        return self.rusage.ru_maxrss // 1024
+
+
+@dataclass
+class Case:
+    name: str
+    spoil: Callable[[Path], None] = lambda theme: None
+    # xdotool key names, or a function given the X server and the menu.
+    keys: object = ("Right", "Return")
+    runs: tuple = ("item2",)
+    # Called with the ended menu and its theme folder.
+    after: Optional[Callable] = None
+    peak_limit_mib: int = 400
+    closed_output: bool = False
+    # A second menu in the same folder: "mine" must end at once with status 1, saying why;
+    # "another user's" (its own runtime folder) must show.
+    second_menu: Optional[str] = None
+
+
+def make_theme(folder):
+    """The sample conf.ini, one-colour pictures and scripts that log their run."""
+    folder.mkdir()
+    shutil.copy(REPO / "themes/default/conf.ini", folder / "conf.ini")
+    (folder / "velmorine.png").write_bytes(solid(240, 320, (40, 60, 200)))
+    (folder / "poweroff.png").write_bytes(solid(240, 320, (200, 30, 30)))
+    for index in range(3):
+        write_script(folder, f"item{index}.sh", "")
+    return folder
+
+
+def write_script(folder, name, body):
+    path = folder / name
+    path.write_text(f"#!/bin/sh\necho {name[:5]} >> runs.log\n{body}")
+    path.chmod(0o755)
+
+
+def runs_of(theme):
+    log = theme / "runs.log"
+    return tuple(log.read_text().split()) if log.exists() else ()
+
+
+def conf(text):
+    return lambda theme: (theme / "conf.ini").write_bytes(text if isinstance(text, bytes) else text.encode())
+
+
+def every(value, keys=("icon0_y", "icon1_y", "width0", "width1", "height0", "height1", "reflash_x",
+                       "shut_x", "reboot_x", "cancel_x", "start_x", "start_y")):
+    return conf("".join(f"{key}={value}\n" for key in keys) + "line_color=16763904\n")
+
+
+def replace(names, make):
+    def spoil(theme):
+        for name in names:
+            (theme / name).unlink()
+            make(theme / name)
+    return spoil
+
+
+def fifty_mib(path):
+    with open(path, "wb") as out:
+        out.write((REPO / "themes/default/conf.ini").read_bytes())
+        out.write(b"# a comment that goes on and on......\n" * (50 << 20 >> 5))
+
+
+PICTURES = ("velmorine.png", "poweroff.png")
+
+
+@functools.lru_cache(maxsize=None)
+def huge_png():
+    """A valid 1-bit picture: a few hundred kilobytes on disk, gigabytes once decoded."""
+    return encode(30000, 30000, 1, 0, (bytes(3750) for _ in range(30000)))
+SAMPLE = (REPO / "themes/default/conf.ini").read_bytes()
+NOISE = bytes(random.Random(4).randrange(256) for _ in range(65536))
+
+
+def item2(body):
+    return lambda theme: write_script(theme, "item2.sh", body)
+
+
+def expect_file(name, check, why):
+    def after(menu, theme):
+        if not check((theme / name).read_text()):
+            raise AssertionError(why)
+    return after
+
+
+def burst(count, seed):
+    """Random keys ending in Return, and the script a model of the focus says must run."""
+    moves = {"Right": 1, "6": 1, "Left": 2, "4": 2, "Up": "up", "2": "up", "Down": "down", "8": "down"}
+    keys = random.Random(seed).choices(list(moves) + ["a", "Escape", "KP_Enter", "Tab"], k=count)
+    item, on_cancel = 1, False
+    for move in map(moves.get, keys):
+        if move in ("up", "down"):
+            on_cancel = move == "down"
+        elif move and not on_cancel:
+            item = (item + move) % 3
+    return keys + ["Return"], () if on_cancel else (f"item{item}",)
+
+
+def paused(*names):
+    """The keys all wait for the menu at once, as on a busy device: it is stopped meanwhile."""
+    def keys(xserver, menu):
+        os.kill(menu.proc.pid, signal.SIGSTOP)
+        xserver.keys(*names, delay_ms=0)
+        os.kill(menu.proc.pid, signal.SIGCONT)
+    return keys
+
+
+def held(*steps):
+    """A (key, seconds) pair holds that key down, so that auto-repeat floods the menu."""
+    def keys(xserver, menu):
+        for step in steps:
+            if isinstance(step, str):
+                xserver.keys(step, delay_ms=0)
+                continue
+            xserver.xdotool("keydown", step[0])
+            time.sleep(step[1])
+            xserver.xdotool("keyup", step[0])
+    return keys
+
+
+def leftover_holds_nothing(menu, theme):
+    held_fds = (theme / "fds.txt").read_text().split("\n")
+    if any(target == str(theme) or target.startswith("socket:") for target in held_fds):
+        raise AssertionError(f"the script inherited the menu's lock or X connection: {held_fds}")
+
+
+BURST_KEYS, BURST_RUNS = burst(3000, seed=7)
+
+CASES = [
+    Case("conf.ini missing", replace(["conf.ini"], lambda p: None)),
+    Case("conf.ini a FIFO with no writer", replace(["conf.ini"], os.mkfifo)),
+    Case("conf.ini a symlink to /dev/zero", replace(["conf.ini"], lambda p: p.symlink_to("/dev/zero"))),
+    Case("conf.ini of 50 MiB", replace(["conf.ini"], fifty_mib)),
+    Case("conf.ini of binary noise with NUL bytes", conf(SAMPLE.replace(b"\n", b"\0") + NOISE)),
+    Case("conf.ini values of 1,000 digits", every("9" * 1000)),
+    Case("every setting INT_MAX", every(INT_MAX), keys=("Down", "Up", "Left", "Return"), runs=("item0",)),
+    Case("every setting INT_MIN, cancel pressed", every(INT_MIN), keys=("Down", "Return"), runs=()),
+    Case("sizes INT_MAX, picture half off the screen",
+         conf("start_x=-120\nstart_y=160\nwidth0=2147483647\nheight0=2147483647\nwidth1=2147483647\n"
+              "height1=2147483647\n"), keys=("Down", "Return"), runs=()),
+    Case("pictures missing", replace(PICTURES, lambda p: None)),
+    Case("pictures that are FIFOs", replace(PICTURES, os.mkfifo)),
+    Case("pictures that are directories", replace(PICTURES, lambda p: p.mkdir())),
+    Case("pictures cut in half", replace(PICTURES, lambda p: p.write_bytes(solid(240, 320, (9, 9, 9))[:400]))),
+    Case("pictures declaring 30000 x 30000 pixels", replace(PICTURES, lambda p: p.write_bytes(huge_png()))),
+    Case("script missing", lambda theme: (theme / "item2.sh").unlink(), runs=()),
+    Case("script not executable", lambda theme: (theme / "item2.sh").chmod(0o644), runs=()),
+    Case("script killed by SIGSEGV", item2("kill -SEGV $$\n")),
+    Case("script writes into a pipe nobody reads", item2("echo into the void\n"), closed_output=True),
+    Case("script starts with SIGPIPE at its default", item2("grep '^SigIgn' /proc/$$/status > sigign.txt\n"),
+         after=expect_file("sigign.txt", lambda text: not int(text.split()[1], 16) & (1 << 12),
+                           "the script started with SIGPIPE ignored")),
+    Case("script inherits neither the folder lock nor the X connection",
+         item2('for fd in /proc/$$/fd/*; do readlink "$fd"; done > fds.txt\n'), after=leftover_holds_nothing),
+    Case("3,000 keys in a burst, then Return", keys=BURST_KEYS, runs=BURST_RUNS),
+    Case("Return held down runs the script once", keys=held(("Return", 1.5)), runs=("item1",)),
+    Case("5 held down on cancel runs nothing", keys=held("Down", ("5", 1.5)), runs=()),
+    Case("F2 right after a confirm runs nothing", keys=paused("Return", "F2"), runs=()),
+    Case("keys after a confirm change nothing", keys=paused("Right", "Return", "Left", "Return", "Down", "5")),
+    Case("a second menu in the same folder ends at once, saying why", second_menu="mine"),
+    Case("another user's menu in the same folder does not block mine", second_menu="another user's"),
+]
+
+
+def run_case(xserver, program, case, theme):
+    case.spoil(theme)
+    with Menu(xserver, program, theme, case.closed_output) as menu:
+        menu.wait_window()
+        if case.second_menu:
+            runtime = theme.parent / "another-user"
+            runtime.mkdir(mode=0o700)
+            mine = case.second_menu == "mine"
+            with Menu(xserver, program if mine else ["env", f"XDG_RUNTIME_DIR={runtime}", program], theme) as second:
+                windows = lambda: len(xserver.find_windows("shut_down"))
+                wait_until(lambda: not second.running() if mine else windows() == 2 or not second.running(),
+                           "the second menu to end" if mine else "two menus", 30)
+                said = "already open" in (theme / "menu-output.txt").read_text()
+                if (second.describe(), said, windows()) != (("exit 1", True, 1) if mine else ("still running", False, 2)):
+                    raise AssertionError(f"the second menu: {second.describe()}, said why: {said}, windows: {windows()}")
+            menu.wait_window()
+        if callable(case.keys):
+            case.keys(xserver, menu)
+        else:
+            xserver.keys(*case.keys, delay_ms=0)
+        menu.wait_exit()
+    if menu.describe() != "exit 1":
+        raise AssertionError(f"expected exit 1, got {menu.describe()}")
+    if runs_of(theme) != case.runs:
+        raise AssertionError(f"expected scripts {list(case.runs)} to run, got {list(runs_of(theme))}")
+    if menu.peak_mib() > case.peak_limit_mib:
+        raise AssertionError(f"peak memory {menu.peak_mib()} MiB, more than {case.peak_limit_mib} MiB")
+    if case.after:
+        case.after(menu, theme)
+    return f"{menu.describe()}, {menu.elapsed:.1f} s, peak {menu.peak_mib()} MiB"
+
+
+def main(program, names):
+    failed = 0
+    with XDisplay(240, 320) as xserver:
+        for case in CASES:
+            if names and case.name not in names:
+                continue
+            with tempfile.TemporaryDirectory(prefix="powermenu-hostile-") as work:
+                try:
+                    print(f"ok   {case.name} ({run_case(xserver, program, case, make_theme(Path(work) / 'theme'))})",
+                          flush=True)
+                except Exception as failure:
+                    failed += 1
+                    print(f"FAIL {case.name}: {str(failure)[:500]}", flush=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    sys.exit(main(os.path.abspath(sys.argv[1]), sys.argv[2:]))
