@@ -375,6 +375,21 @@ private slots:
         QTRY_COMPARE(screenOf(menu).pixelColor(0, 0), kPicture);
     }
 
+    // The window is never cleared, so where the power-off picture is
+    // transparent the menu picture must still show, not a copied hole.
+    void transparentPowerOffPixelsLeaveTheMenuPicture()
+    {
+        QImage clear(240, 320, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        QVERIFY(clear.save("poweroff.png"));
+        MyZKbMain menu;
+        QVERIFY(shown(menu));
+        QTRY_COMPARE(screenOf(menu).pixelColor(kStartX, kStartY), kPicture);
+        menu.poweroff_now = true;
+        menu.repaint();
+        QCOMPARE(screenOf(menu).pixelColor(kStartX, kStartY), kPicture);
+    }
+
     // Alpha from 128 up is drawn opaque, below it not at all, however often
     // the uncleared window is painted again.
     void halfTransparentPixelsStayTheSameOverRepaints()
