@@ -43,7 +43,27 @@ void ZMainWidget::show()
     // client answers the full-screen resize (sway waits up to 200 ms).
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         setGeometry(screen()->geometry());
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        showWithoutDecorationProbe();
+    else
+        showFullScreen();
+}
+
+// Before it decides on a title bar, Qt's Wayland client asks its OpenGL
+// buffer integration whether one can be drawn, and loading that integration
+// loads EGL and the Mesa driver: 80 ms of a 100 ms start under sway, for a
+// title bar that a full-screen window never shows. Qt answers once per
+// process and reads its switch only then, so the switch is set around the
+// first show and taken back: the scripts get the environment as it came.
+void ZMainWidget::showWithoutDecorationProbe()
+{
+    static const char kNoDecorations[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
+    const bool set_here = !qEnvironmentVariableIsSet(kNoDecorations);
+    if (set_here)
+        qputenv(kNoDecorations, "1");
     showFullScreen();
+    if (set_here)
+        qunsetenv(kNoDecorations);
 }
 
 void ZMainWidget::showEvent(QShowEvent* event)

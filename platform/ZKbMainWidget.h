@@ -39,6 +39,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void showWithoutDecorationProbe();
+
     bool full_screen = false;
 };
 

@@ -106,7 +106,9 @@ class Wayland:
             for path in [theme, *(os.path.join(theme, name) for name in os.listdir(theme))]:
                 shutil.chown(path, "nobody", "nogroup")
         menu = processes.start(test, [*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
-        window = wait_until(lambda: self.window("shut_down"), "the menu's window in sway's tree")
+        # Keys go to the focused window: a first frame can be on screen before sway gives the focus.
+        window = wait_until(lambda: (w := self.window("shut_down")) and w["focused"] and w,
+                            "the menu's window focused in sway's tree")
         test.assertEqual(window["fullscreen_mode"], 1, "sway shows the menu full screen")
         return menu
 

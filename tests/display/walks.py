@@ -29,6 +29,7 @@ class Walks(unittest.TestCase):
     def start(self, *args):
         self.menu = self.path.start(self, PROGRAM, self.theme, ROW.menu_env, *args)
         self.wait_for_focus("item1")
+        self.menu_environment = theme.environment(self.menu.pid)
 
     def wait_for(self, point, rgb, what):
         def shown():
@@ -60,6 +61,14 @@ class Walks(unittest.TestCase):
         wait_until(lambda: theme.scripts_run(self.theme) == "item0\n", "item 0's script to start")
         self.assertIsNone(self.menu.poll(), "the menu waits for its script")
         self.assert_ended("item0\n")
+        # Whatever the menu sets for the toolkit's sake stays out of the script's way.
+        script = theme.environment(self.theme)
+        for name in (b"PWD", b"OLDPWD", b"SHLVL", b"_"):
+            script.pop(name, None)
+            self.menu_environment.pop(name, None)
+        changed = {name for name in script.keys() | self.menu_environment.keys()
+                   if script.get(name) != self.menu_environment.get(name)}
+        self.assertEqual(changed, set(), "variables the script got otherwise than the menu")
 
     def test_keys_reach_the_menu_while_another_window_has_the_focus(self):
         if not hasattr(self.path, "focus_elsewhere"):

@@ -61,6 +61,7 @@ FAULTS = [
     ("faint pixels drawn", P, "qAlpha(line[x]) >= 128", "qAlpha(line[x]) >= 1"),
     ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
     ("window not full screen", "platform/ZKbMainWidget.cpp", "    setGeometry(screen()->geometry());\n", ""),
+    ("decoration switch left to the scripts", "platform/ZKbMainWidget.cpp", "        qunsetenv(kNoDecorations);", "        (void)kNoDecorations;"),
     ("window erased between paints", "platform/ZKbMainWidget.cpp", "setAttribute(Qt::WA_OpaquePaintEvent);", "setAttribute(Qt::WA_OpaquePaintEvent, false);"),
     ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
     ("slide off still confirms", T, " || !contains(*this, kTargets[target], device_position(*this, *e))", ""),

@@ -1,5 +1,6 @@
 """A theme folder for end-to-end runs: plain pictures whose pixels a test can
-predict, and item scripts that only note in ran.log that they ran."""
+predict, and item scripts that only note in ran.log that they ran, and in
+ran.environ the environment they were given."""
 
 import os
 
@@ -46,7 +47,8 @@ def make_theme(folder, hold=False):
     for item in range(3):
         script = os.path.join(folder, f"item{item}.sh")
         with open(script, "w") as out:
-            out.write(f"#!/bin/sh\necho item{item} >> ran.log\n" + (HOLD if hold else ""))
+            out.write(f"#!/bin/sh\necho item{item} >> ran.log\ncat /proc/$$/environ > ran.environ\n"
+                      + (HOLD if hold else ""))
         os.chmod(script, 0o755)
 
 
@@ -57,3 +59,11 @@ def scripts_run(folder):
             return log.read()
     except FileNotFoundError:
         return ""
+
+
+def environment(pid_or_folder):
+    """A process's starting environment (a pid), or the last item script's (a theme folder)."""
+    path = (os.path.join(pid_or_folder, "ran.environ") if isinstance(pid_or_folder, str)
+            else f"/proc/{pid_or_folder}/environ")
+    with open(path, "rb") as block:
+        return dict(entry.split(b"=", 1) for entry in block.read().split(b"\0") if entry)
