@@ -55,6 +55,7 @@ protected:
     // there and pressing Return; touch screens arrive as mouse events.
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    QRegion paintCoversOpaquely() override;
 
 private slots:
     void keyPressEvent(QKeyEvent* e) override;

@@ -64,10 +64,18 @@ free_display() {
 echo "bench: load before: $(cat /proc/loadavg)" | tee "$out/load.txt"
 dnum=$(free_display)
 timed=()
-for build in "${builds[@]}"; do timed+=(-P "${build%%=*}=env -C $out/theme-{W}x{H} ${build#*=}"); done
-"$harness/run_all.sh" -n "$runs" -s "$sizes" -o "$out/firstframe" -d "$dnum" -O "ref-xlib qt-xcb" -k F2 \
-    "${timed[@]}" >/dev/null
-bin=$out/firstframe/bin
+for build in "${builds[@]}"; do timed+=(-P "$build"); done
+# powermenu reads its theme from the working directory. The harness starts every program from its
+# own, so it runs once per size from that size's theme: a wrapper such as env -C would add its
+# own start (2 to 3 ms) to powermenu's figures alone.
+mkdir -p "$out/firstframe"
+: > "$out/firstframe/results.txt"
+for size in $sizes; do
+    (cd "$out/theme-$size" && "$harness/run_all.sh" -n "$runs" -s "$size" -o "$out/firstframe-$size" -d "$dnum" \
+        -O "ref-xlib qt-xcb" -k F2 "${timed[@]}" >/dev/null)
+    cat "$out/firstframe-$size/results.txt" >> "$out/firstframe/results.txt"
+done
+bin=$out/firstframe-${sizes%% *}/bin
 
 # Key to frame: its own Xvfb per size, programs rotated each round like the harness does.
 xvfb=""
@@ -86,7 +94,7 @@ for size in $sizes; do
         local y=$((top + bh/2)); [ $(((x + y) % 2)) -eq 0 ] || y=$((y + 1))
         echo "$x,$y,ff0000"
     }
-    png=$out/firstframe/pics/theme-$size.png
+    png=$out/firstframe-$size/pics/theme-$size.png
     progs=(
         "ref-xlib|-k Down -e Escape -s $(frame 0) -p $(frame 1) -p $(frame 2) -p $(frame 3) -p $(frame 0) -- $bin/ref_xlib $png"
         "qt-xcb|-k Down -e Escape -s $(frame 0) -p $(frame 1) -p $(frame 2) -p $(frame 3) -p $(frame 0) -- $bin/qt_min $png"

@@ -70,6 +70,16 @@ const QPixmap& MyZKbMain::bg_pixmap()
     return bg_pixmap_cache;
 }
 
+QRegion MyZKbMain::paintCoversOpaquely()
+{
+    if (poweroff_now)
+        return {};
+    const QPixmap& pixmap = bg_pixmap();
+    if (!reaches_window(pixmap, start_x, start_y, size() * devicePixelRatio()))
+        return {};
+    return bg_opaque_cache.translated(start_x, start_y);
+}
+
 void MyZKbMain::paintEvent(QPaintEvent* e)
 {
     setWFlags(getWFlags() | WRepaintNoErase);

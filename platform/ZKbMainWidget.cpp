@@ -1,23 +1,65 @@
 #include "platform/ZKbMainWidget.h"
 
+#include "platform/fresh_memory.h"
 #include "platform/keyboard_claim.h"
+#include "platform/painting.h"
 
+#include <QBackingStore>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QRegion>
 #include <QScreen>
 
 ZWidget::ZWidget(QWidget* parent)
     : QWidget(parent)
 {
+    // The erase is ours (see event()): Qt's would fill the whole window, and
+    // on a phone-sized screen the first fill costs as much as drawing the
+    // full-screen picture that covers it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void ZWidget::setWFlags(uint flags)
 {
     wflags |= flags;
-    // Qt then leaves the backing store as the last paint left it outside
-    // whatever the next paint draws.
-    if (wflags & WRepaintNoErase)
-        setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+// A new backing store (the first paint, a new size) is memory that the
+// display server shares and that nobody has touched, and this paint is about
+// to write much of it: fault by fault, that costs as much on a phone-sized
+// screen as the copying itself.
+void ZWidget::fillInNewBackingStore()
+{
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return;
+    const auto* image = static_cast<const QImage*>(device);
+    if (image->constBits() == filled_in)
+        return;
+    filled_in = image->constBits();
+    fillInPages(filled_in, size_t(image->sizeInBytes()));
+}
+
+QRegion ZWidget::paintCoversOpaquely()
+{
+    return {};
+}
+
+bool ZWidget::event(QEvent* e)
+{
+    if (e->type() == QEvent::Paint)
+        fillInNewBackingStore();
+    if (e->type() == QEvent::Paint && !(wflags & WRepaintNoErase)) {
+        QPainter painter(this);
+        useDevicePixels(painter);
+        const QRegion bare = QRegion(QRect(QPoint(0, 0), deviceSize(painter))) - paintCoversOpaquely();
+        for (const QRect& r : bare)
+            painter.fillRect(r, palette().brush(backgroundRole()));
+    }
+    return QWidget::event(e);
 }
 
 ZMainWidget::ZMainWidget(QWidget* parent)

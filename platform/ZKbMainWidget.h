@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QRegion;
 class QString;
 
 // Widget flag that stops the toolkit from clearing the window before a paint.
@@ -21,8 +22,19 @@ public:
     uint getWFlags() const { return wflags; }
     void setWFlags(uint flags);
 
+protected:
+    // Until WRepaintNoErase is set, each paint starts on a window cleared to
+    // its background colour, except here: the device pixels that the paint
+    // will cover with opaque pixels anyway.
+    virtual QRegion paintCoversOpaquely();
+
+    bool event(QEvent* e) override;
+
 private:
+    void fillInNewBackingStore();
+
     uint wflags = 0;
+    const uchar* filled_in = nullptr;
 };
 
 class ZMainWidget : public ZWidget {

@@ -1,5 +1,7 @@
 #include "platform/png_picture.h"
 
+#include "platform/fresh_memory.h"
+
 #include <QImage>
 #include <QImageReader>
 
@@ -142,8 +144,8 @@ QImage decodePng(int fd)
         png_set_sig_bytes(png, kSignatureSize);
         png_set_benign_errors(png, 0);
         if (read_header(png, info, layout) && within_allocation_limit(layout.width, layout.height)) {
-            image = QImage(int(layout.width), int(layout.height),
-                           layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            image = imageInFreshMemory(int(layout.width), int(layout.height),
+                                       layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
             if (!image.isNull() && !read_rows(png, image, layout.passes))
                 image = QImage();
         }

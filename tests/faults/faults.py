@@ -62,6 +62,8 @@ FAULTS = [
     ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
     ("window not full screen", "platform/ZKbMainWidget.cpp", "    setGeometry(screen()->geometry());\n", ""),
     ("decoration switch left to the scripts", "platform/ZKbMainWidget.cpp", "        qunsetenv(kNoDecorations);", "        (void)kNoDecorations;"),
+    ("first paint not erased", "platform/ZKbMainWidget.cpp", "QEvent::Paint && !(wflags & WRepaintNoErase)", "QEvent::Paint && false"),
+    ("erase skips transparent pixels", R, "return bg_opaque_cache.translated(start_x, start_y);", "return QRegion(pixmap.rect()).translated(start_x, start_y);"),
     ("window erased between paints", "platform/ZKbMainWidget.cpp", "setAttribute(Qt::WA_OpaquePaintEvent);", "setAttribute(Qt::WA_OpaquePaintEvent, false);"),
     ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
     ("slide off still confirms", T, " || !contains(*this, kTargets[target], device_position(*this, *e))", ""),

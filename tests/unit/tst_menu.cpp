@@ -337,8 +337,9 @@ private slots:
         picture.fill(Qt::transparent);
         QPainter(&picture).fillRect(0, 0, 130, 280, kPicture);
         QVERIFY(picture.save("velmorine.png"));
+        // Whatever the window held before its first paint must not show through.
         QImage screen(240, 320, QImage::Format_RGB32);
-        screen.fill(Qt::black);
+        screen.fill(Qt::red);
         MyZKbMain menu;
         menu.resize(screen.size());
         screen.setDevicePixelRatio(scale);
@@ -350,6 +351,7 @@ private slots:
         QCOMPARE(styleAt(screen, kTargets[1].translated(kStartX, kStartY)), QString("focus"));
         QCOMPARE(screen.pixelColor(kStartX + 129, kStartY + 59), kPicture);
         QCOMPARE(screen.pixelColor(kStartX + 130, kStartY + 59), QColor(Qt::black));
+        QCOMPARE(screen.pixelColor(kStartX - 1, kStartY), QColor(Qt::black));
     }
 
     void aFolderWithoutTheWholeThemeSaysWhatIsMissingAndHowToClose()
