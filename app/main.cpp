@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     window->show();
     app->exec();
     delete window;
-    delete app;
     // What is left once the toolkit took its own options: 1 for a bare start.
+    ZApplication::endNowWhereTeardownCanHang(argc);
+    delete app;
     return argc;
 }

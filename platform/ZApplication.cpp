@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 
 namespace {
@@ -40,6 +42,20 @@ ZApplication::ZApplication(int& argc, char** argv, Type)
 ZApplication::~ZApplication()
 {
     hand_fontconfig_an_empty_configuration();
+}
+
+// Qt 6.4's Wayland client can deadlock while it disconnects: its event
+// thread waits for a read that the main thread had begun, while the main
+// thread waits for the event thread to end. The menu then never ends, and
+// its lock keeps the next power press from opening another. A compositor
+// frees whatever a client leaves when its connection closes, and the menu's
+// lock goes with the process, so there is nothing left to tear down.
+void ZApplication::endNowWhereTeardownCanHang(int status)
+{
+    if (!platformName().startsWith(QLatin1String("wayland")))
+        return;
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 void ZApplication::setMainWidget(QWidget* widget)

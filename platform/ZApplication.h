@@ -15,6 +15,11 @@ public:
     ZApplication(int& argc, char** argv, Type type = GuiClient);
     ~ZApplication() override;
 
+    // Ends the process with this status, without the toolkit's teardown,
+    // where that teardown can hang; elsewhere it returns and the caller
+    // deletes the application as usual.
+    static void endNowWhereTeardownCanHang(int status);
+
     void setMainWidget(QWidget* widget);
     QWidget* mainWidget() const { return main_widget; }
 
