@@ -60,7 +60,7 @@ FAULTS = [
     ("focus outline a pixel wider", P, "right = left + w - 1", "right = left + w"),
     ("faint pixels drawn", P, "qAlpha(line[x]) >= 128", "qAlpha(line[x]) >= 1"),
     ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
-    ("window not full screen", "platform/ZKbMainWidget.cpp", "    setGeometry(screen()->geometry());\n", ""),
+    ("window not full screen", "platform/ZKbMainWidget.cpp", "setGeometry(screen()->geometry());", "(void)screen();"),
     ("decoration switch left to the scripts", "platform/ZKbMainWidget.cpp", "        qunsetenv(kNoDecorations);", "        (void)kNoDecorations;"),
     ("first paint not erased", "platform/ZKbMainWidget.cpp", "QEvent::Paint && !(wflags & WRepaintNoErase)", "QEvent::Paint && false"),
     ("erase skips transparent pixels", R, "return bg_opaque_cache.translated(start_x, start_y);", "return QRegion(pixmap.rect()).translated(start_x, start_y);"),
