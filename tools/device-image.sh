@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Makes the disk image of a small Debian 12 device with powermenu on it:
 #   tools/device-image.sh [--base-cached] DEB CACHE_DIR
-# Prints the folder that holds disk.raw, vmlinuz and initrd.img. Two layers,
-# both kept in CACHE_DIR: a base root (debootstrap minbase, Debian's kernel,
-# systemd, acpid, everything the package depends on, and Qt's eglfs with
-# Mesa for the walk on eglfs), keyed by its
-# script and the package's Depends, and the image with the package and its
-# acpid and logind bindings installed, keyed by the package itself. So a
-# rebuilt package costs a copy and a mkfs, not a debootstrap. Needs root for
-# debootstrap and chroot; nothing is mounted. With --base-cached it only
-# says, by its status, whether the base root for DEB is already made.
+# Prints the folder that holds disk.raw, vmlinuz and initrd.img, for the
+# package's architecture (amd64 or arm64; another one's package scripts run
+# through qemu-user). Two layers, both kept in CACHE_DIR: a base root
+# (mmdebstrap minbase, Debian's kernel, systemd, acpid, everything the
+# package depends on, ImageMagick for powermenu-new-theme, and Qt's eglfs
+# with Mesa for the walk on eglfs), keyed by its script, the architecture
+# and the package's Depends, and the image with the package and its acpid
+# and logind bindings installed, keyed by the package itself. So a rebuilt
+# package costs a copy and a mkfs, not a new root. Needs root for mmdebstrap
+# and chroot; nothing is mounted. With --base-cached it only says, by its
+# status, whether the base root for DEB is already made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/debian-mirror.sh
@@ -52,12 +54,16 @@ make_base() {
     # The initramfs needs only what finds the root disk: the virtio disk
     # and ext4. The list is in place before the kernel's package makes it,
     # and force-confold keeps it when initramfs-tools arrives.
+    # A root that is only ever copied needs no fsync after each file: under
+    # qemu-user that is much of dpkg's time.
     mmdebstrap --arch="$arch" --variant=minbase --include="${packages// /,}" --dpkgopt=force-confold \
+        --dpkgopt=force-unsafe-io \
         --essential-hook='mkdir -p "$1/etc/initramfs-tools/conf.d" &&
             echo MODULES=list >"$1/etc/initramfs-tools/conf.d/device.conf" &&
             printf "%s\n" virtio_pci virtio_mmio virtio_blk ext4 >"$1/etc/initramfs-tools/modules"' \
         bookworm "$root" "deb $mirror bookworm main" >"$work/mmdebstrap.log" 2>&1 ||
         { tail -20 "$work/mmdebstrap.log" >&2; fail "mmdebstrap failed (log above)"; }
+    rm -f "$root/etc/dpkg/dpkg.cfg.d/99mmdebstrap"
     compgen -G "$root/boot/initrd.img-*" >/dev/null ||
         fail "the kernel's package made no initramfs (log: $work/mmdebstrap.log)"
 
