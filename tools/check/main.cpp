@@ -2,6 +2,7 @@
 // menu would make of it.
 #include "tools/check/conf_check.h"
 #include "tools/check/theme_files.h"
+#include "tools/common/runtime_dir_note.h"
 #include "tools/common/screen_size.h"
 
 #include <QCoreApplication>
@@ -109,6 +110,7 @@ int main(int argc, char** argv)
         return usage_error("cannot open the theme folder \"" + theme + "\": " + std::strerror(errno));
 
     // Picture formats beyond PNG come from plugins, which need an application object.
+    drop_runtime_dir_note();
     QCoreApplication app(argc, argv);
     std::printf("powermenu-check: theme \"%s\", screen %dx%d\n", theme.c_str(), screen.width(), screen.height());
     const ConfCheck conf = check_conf("conf.ini");
