@@ -56,7 +56,7 @@ FAULTS = [
     ("pressed item drawn as focus", R, "menu.sel_index < 3 ? Style::Focus : Style::Pressed", "Style::Focus"),
     ("cancel highlight uses height0", R, "menu.width1, menu.height1", "menu.width1, menu.height0"),
     ("stale picture cache", R, "bg_image.cacheKey() != bg_pixmap_key", "bg_pixmap_cache.isNull()"),
-    ("stipple on odd pixels", P, "py - origin.y()) % 2 == 0", "py - origin.y()) % 2 != 0"),
+    ("stipple on odd pixels", P, "(py - anchorY) / line) % 2 == 0", "(py - anchorY) / line) % 2 != 0"),
     ("focus outline a pixel wider", P, "right = left + w - 1", "right = left + w"),
     ("line_width ignored", R, "std::max(line_width, 1)", "1"),
     ("wide focus squares anchored at the picture", P, "line == 1 ? origin.x() : left, anchorY = line == 1 ? origin.y() : top", "origin.x(), anchorY = origin.y()"),
