@@ -12,7 +12,7 @@ class QSize;
 // A theme is made for a screen's own pixels, but Qt paints in logical pixels
 // that it multiplies by the screen's scale factor. This makes one pixel of
 // the painter's coordinates one pixel of the device it draws on, whatever the
-// scale, so pictures are copied unscaled and outlines stay one pixel wide.
+// scale, so pictures are copied unscaled and outlines keep their width.
 void useDevicePixels(QPainter& painter);
 
 // The size in pixels of what the painter draws on (for a window, its backing
