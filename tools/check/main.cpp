@@ -20,9 +20,9 @@ namespace {
 const char kUsage[] =
     "usage: powermenu-check [THEME_DIR] [--screen WxH] [--strict]\n"
     "Reads THEME_DIR (default: the current folder) the way powermenu does, prints the\n"
-    "thirteen settings with the conf.ini line each comes from, then every problem\n"
-    "(the menu will not do what the theme means) and every warning (worth a look),\n"
-    "each with its line and the fix. --screen is the screen size that the pictures\n"
+    "settings with the conf.ini line each comes from, then every problem (the menu\n"
+    "will not do what the theme means) and every warning (worth a look), each with\n"
+    "its line and the fix. --screen is the screen size that the pictures\n"
     "are for (default 240x320). --strict fails on warnings too.\n"
     "Exit status: 0 no problem, 1 problems found (or warnings, with --strict),\n"
     "2 usage error.\n";

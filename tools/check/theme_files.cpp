@@ -124,7 +124,7 @@ std::string described(const ConfCheck& conf, std::initializer_list<const char*> 
     return text;
 }
 
-void check_highlights(const ConfCheck& conf, QSize picture, Findings& findings)
+void check_highlights(const ConfCheck& conf, QSize picture, Findings& problems)
 {
     const Area inside_picture{0, 0, picture.width(), picture.height()};
     for (std::size_t i = 0; i < std::size(kHighlights); ++i) {
@@ -133,14 +133,21 @@ void check_highlights(const ConfCheck& conf, QSize picture, Findings& findings)
         if (area.width <= 0 || area.height <= 0) {
             // Both rows share their size, so a bad size is told once per row.
             if (i == 0 || i == 3)
-                findings.push_back({"conf.ini", conf.line(area.width <= 0 ? h.width : h.height),
+                problems.push_back({"conf.ini", conf.line(area.width <= 0 ? h.width : h.height),
                     "the highlight of " + std::string(i == 0 ? "the top-row items" : h.label) + " is not drawn: "
                     + described(conf, {h.width, h.height}) + "; both must be above 0"});
             continue;
         }
+        // An outline this wide covers its whole rectangle; both rows share their size.
+        const long long line = conf.value("line_width");
+        if ((i == 0 || i == 3) && line >= 2 && 2 * line >= std::min(area.width, area.height))
+            problems.push_back({"conf.ini", conf.line("line_width"), "line_width=" + std::to_string(line)
+                + " fills the " + std::to_string(area.width) + "x" + std::to_string(area.height) + " highlight of "
+                + (i == 0 ? "the top-row items" : h.label) + ", so no picture shows inside it; make it at most "
+                + std::to_string((std::min(area.width, area.height) - 1) / 2)});
         if (!picture.isValid() || area.inside(inside_picture))
             continue;
-        findings.push_back({"conf.ini", conf.line(h.x),
+        problems.push_back({"conf.ini", conf.line(h.x),
             "the highlight of " + std::string(h.label) + " (" + area.text() + ", from "
             + described(conf, {h.x, h.y, h.width, h.height}) + ") is "
             + (area.meets(inside_picture) ? "partly outside the " + size_text(picture)
