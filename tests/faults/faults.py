@@ -74,7 +74,10 @@ FAULTS = [
     ("exit status 0", "app/main.cpp", "    return argc;", "    return 0;"),
     ("no lock taken", "app/main.cpp", "    if (!lock_theme_folder())\n        return 1;\n", ""),
     ("SIGPIPE kills", "app/main.cpp", "    std::signal(SIGPIPE, [](int) {});\n", ""),
-    ("check finds nothing wrong", "tools/check/main.cpp", "problems.empty() ? 0 : 1", "0"),
+    ("check finds nothing wrong", "tools/check/main.cpp", "return fails ? 1 : 0;", "return fails ? 0 : 0;"),
+    ("check: partial coverage a problem", "tools/check/theme_files.cpp", '" DIR",\n                Severity::Warning', '" DIR",\n                Severity::Problem'),
+    ("check: --strict ignored", "tools/check/main.cpp", "strict || f.severity", "f.severity"),
+    ("tools: Qt's runtime folder note shown", "tools/common/runtime_dir_note.cpp", "if (!message", "if (true || !message"),
     ("preview presses item 1 for item 0", "tools/preview/menu_screens.cpp", '{kStart, {0, false, false, false}, {3,', '{kStart, {0, false, false, false}, {4,'),
     ("launcher: missing theme is status 1", "launcher/powermenu-launch.in", "(see powermenu-launch --help).\" >&2\n    exit 2", "(see powermenu-launch --help).\" >&2\n    exit 1"),
 ]
