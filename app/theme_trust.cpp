@@ -53,8 +53,11 @@ bool owners_private_group(gid_t gid, uid_t owner)
 }
 
 // Who besides root and this user can change the thing `info` describes, or "".
+// The menu reads nothing from a device or a FIFO, so only its name counts.
 std::string others_who_can_change(const struct stat& info)
 {
+    if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        return {};
     if (info.st_uid != 0 && info.st_uid != geteuid())
         return "is owned by " + user_text(info.st_uid) + ", not by root or by you";
     if (info.st_mode & S_IWOTH)

@@ -356,7 +356,8 @@ def run_case(xserver, program, case, theme):
             menu.wait_window()
         if case.shown:
             case.keys(xserver, menu) if callable(case.keys) else xserver.keys(*case.keys, delay_ms=0)
-        menu.wait_exit()
+        # A refusal comes before Qt starts.
+        menu.wait_exit(60 if case.shown else 10)
     output = (theme / "menu-output.txt").read_text()
     if menu.describe() != f"exit {case.status}" or case.said not in output:
         raise AssertionError(f"expected exit {case.status} saying \"{case.said}\", got {menu.describe()}: {output[-300:]}")
