@@ -262,7 +262,7 @@ def lock_folder_taken(theme):
 
 
 def then(action, *names):
-    """Does `action` to the theme once the menu shows, then presses the keys."""
+    """Calls action(menu) once the menu shows, then presses the keys."""
     def keys(xserver, menu):
         action(menu)
         xserver.keys(*names, delay_ms=0)
@@ -308,8 +308,10 @@ CASES = [
     Case("three process starts fail, the fourth runs the script", keys=then(clones_fail("1..3"), "Right", "Return")),
     Case("every process start fails", keys=then(clones_fail("1+"), "Right", "Return"), runs=(), status=71,
          said="Resource temporarily unavailable (tried for 2 s)"),
-    Case("item2.sh writable by everyone", lambda theme: (theme / "item2.sh").chmod(0o777), said="item2.sh is writable by everyone", **REFUSED),
-    Case("the theme folder writable by everyone", lambda theme: theme.chmod(0o777), said="(the theme folder) is writable by everyone", **REFUSED),
+    Case("item2.sh writable by everyone", lambda theme: (theme / "item2.sh").chmod(0o777),
+         said="item2.sh is writable by everyone", **REFUSED),
+    Case("the theme folder writable by everyone", lambda theme: theme.chmod(0o777),
+         said="(the theme folder) is writable by everyone", **REFUSED),
     Case("the theme folder writable by a stranger's group", strangers(".", group_only=True, mode=0o775),
          said="writable by the group pm-hostile", **REFUSED),
     Case("the whole theme a stranger's", strangers(".", *THEME_FILES), said="is owned by user pm-hostile", **REFUSED),
@@ -366,7 +368,8 @@ def run_case(xserver, program, case, theme):
         menu.wait_exit(60 if case.shown else 10)
     output = (theme / "menu-output.txt").read_text()
     if menu.describe() != f"exit {case.status}" or case.said not in output:
-        raise AssertionError(f"expected exit {case.status} saying \"{case.said}\", got {menu.describe()}: {output[-300:]}")
+        raise AssertionError(f"expected exit {case.status} saying \"{case.said}\", "
+                             f"got {menu.describe()}: {output[-300:]}")
     if runs_of(theme) != case.runs:
         raise AssertionError(f"expected scripts {list(case.runs)} to run, got {list(runs_of(theme))}")
     if menu.peak_mib() > case.peak_limit_mib:
