@@ -65,6 +65,9 @@ CHECKS = [
     ("a script anyone can change", lambda theme: os.chmod(os.path.join(theme, "item1.sh"), 0o777), [], 1,
      ["item1.sh: ", "item1.sh is writable by everyone (mode 0777); the menu refuses this theme (status 77)"]),
     ("white as -1", lines({26: "line_color=-1"}), [], 0, ["no problems found"]),
+    ("a negative outline width", lines({27: "line_width=-2"}), [], 1, ["line 27: line_width=-2 is below 0"]),
+    ("an outline as wide as half the cancel button", lines({27: "line_width=22"}), [], 1,
+     ["line 27: line_width=22 fills the 152x44 highlight of the cancel button, so no picture shows inside it; make it at most 21"]),
     ("a screen the picture covers under half of", lines({}), ["--screen=480X854"], 1,
      ["velmorine.png: the 240x320 menu picture covers 18% of the 480x854 screen"]),
     *[(f"--screen {size}", lines({}), ["--screen", size], 2, ["usage: powermenu-check"])
