@@ -64,6 +64,8 @@ CHECKS = [
     ("a comment going on past a piece sets a key",
      lines({15: "# Left edges: Flash, Power off, Restart; see the cancel_x=10 before)"}), [], 1,
      ["conf.ini line 15: the comment is 68 characters long", "as a line of its own, which sets cancel_x to 10"]),
+    ("a script anyone can change", lambda theme: os.chmod(os.path.join(theme, "item1.sh"), 0o777), [], 1,
+     ["item1.sh: ", "item1.sh is writable by everyone (mode 0777); the menu refuses this theme (status 77)"]),
     ("white as -1", lines({26: "line_color=-1"}), [], 0, ["no problems found"]),
     ("a negative outline width", lines({27: "line_width=-2"}), [], 1, ["line 27: line_width=-2 is below 0"]),
     ("an outline as wide as half the cancel button", lines({27: "line_width=22"}), [], 1,

@@ -1,5 +1,7 @@
 #include "tools/check/theme_files.h"
 
+#include "app/missing_files.h"
+#include "app/theme_trust.h"
 #include "platform/picture_file.h"
 
 #include <QImage>
@@ -198,6 +200,13 @@ ThemeFiles check_files()
         check_picture(picture, files);
     for (int item = 0; item < int(std::size(kScripts)); ++item)
         check_script(item, files);
+    // The menu refuses to start in a theme that others can change.
+    const std::string refused = "; the menu refuses this theme (status 77): " + std::string(kOnlyRootAndYou);
+    if (const std::string why = untrusted_theme_folder(); !why.empty())
+        files.problems.push_back({"theme folder", 0, why + refused});
+    for (const char* name : kThemeFiles)
+        if (const std::string why = untrusted_theme_file(name); !why.empty())
+            files.problems.push_back({name, 0, why + refused});
     return files;
 }
 
