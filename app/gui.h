@@ -71,10 +71,17 @@ private:
     // button, -1 for nothing.
     int pressed_target = -1;
 
+    // bg_image holds only the part of bg_file that was on the screen (its
+    // offset() is where that part lies in the picture, bg_whole the picture's
+    // size); bg_pixmap reads more of it when a paint at `at` on `device`
+    // pixels shows more.
+    const char* bg_file = "velmorine.png";
+    QSize bg_whole;
+
     // Drawing caches (menu/rendering.cpp): bg_image as a pixmap and its
     // opaque pixels, made again only when bg_image has changed, and whether
     // "poweroff.png" was read.
-    const QPixmap& bg_pixmap();
+    const QPixmap& bg_pixmap(QPoint at, QSize device);
     QPixmap bg_pixmap_cache;
     QRegion bg_opaque_cache;
     qint64 bg_pixmap_key = 0;

@@ -56,10 +56,23 @@ bool fits_int(long long value)
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
+// What the paint draws on: the window's backing store, or whatever the
+// window is being rendered into.
+QSize paint_target_size(QWidget* window)
+{
+    QPainter probe(window);
+    return deviceSize(probe);
+}
+
 } // namespace
 
-const QPixmap& MyZKbMain::bg_pixmap()
+const QPixmap& MyZKbMain::bg_pixmap(QPoint at, QSize device)
 {
+    // A larger screen, or the menu picture at the corner when there is no
+    // power-off picture, shows parts that were not read.
+    const QRect needed = shownPart(at, device) & QRect(QPoint(0, 0), bg_whole);
+    if (!needed.isEmpty() && !QRect(bg_image.offset(), bg_image.size()).contains(needed))
+        loadPicturePart(bg_image, bg_whole, QString::fromLatin1(bg_file), needed);
     // Converting a phone-sized picture costs milliseconds, and the picture
     // only changes when the power-off picture replaces it.
     if (bg_image.cacheKey() != bg_pixmap_key) {
@@ -74,25 +87,31 @@ QRegion MyZKbMain::paintCoversOpaquely()
 {
     if (poweroff_now)
         return {};
-    const QPixmap& pixmap = bg_pixmap();
-    if (!reaches_window(pixmap, start_x, start_y, size() * devicePixelRatio()))
+    const QSize device = size() * devicePixelRatio();
+    const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
+    const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
+    if (!reaches_window(pixmap, placed.x(), placed.y(), device))
         return {};
-    return bg_opaque_cache.translated(start_x, start_y);
+    return bg_opaque_cache.translated(placed);
 }
 
 void MyZKbMain::paintEvent(QPaintEvent* e)
 {
     setWFlags(getWFlags() | WRepaintNoErase);
+    const QSize device = paint_target_size(this);
     if (poweroff_now) {
         // The file does not change while the menu ends: read it once.
         if (!poweroff_read) {
-            loadImage(bg_image, QStringLiteral("poweroff.png"));
+            if (loadPicturePart(bg_image, bg_whole, QStringLiteral("poweroff.png"), shownPart({0, 0}, device)))
+                bg_file = "poweroff.png";
             poweroff_read = true;
         }
-        bitBlt(this, 0, 0, &bg_pixmap(), 0, 0, -1, -1, CopyROP, false);
+        const QPixmap& pixmap = bg_pixmap({0, 0}, device);
+        bitBlt(this, bg_image.offset().x(), bg_image.offset().y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
     } else {
-        const QPixmap& pixmap = bg_pixmap();
-        bitBlt(this, start_x, start_y, &pixmap, 0, 0, -1, -1, CopyROP, false);
+        const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
+        const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
+        bitBlt(this, placed.x(), placed.y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
         QPainter painter(this);
         useDevicePixels(painter);
         // The highlight's pen is opaque, so drawing it straight onto the
@@ -107,8 +126,8 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
         const Highlight h = highlight_for(*this);
         const long long x = 0LL + start_x + h.x;
         const long long y = 0LL + start_y + h.y;
-        if (reaches_window(pixmap, start_x, start_y, deviceSize(painter)) && fits_int(x) && fits_int(y)) {
-            painter.setClipRegion(bg_opaque_cache.translated(start_x, start_y));
+        if (reaches_window(pixmap, placed.x(), placed.y(), deviceSize(painter)) && fits_int(x) && fits_int(y)) {
+            painter.setClipRegion(bg_opaque_cache.translated(placed));
             // The stipple keeps its place in the picture wherever the picture stands.
             painter.setBrushOrigin(start_x, start_y);
             painter.setPen(QPen(pen_color(line_color), 1, Qt::SolidLine));

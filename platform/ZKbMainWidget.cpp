@@ -12,6 +12,8 @@
 #include <QRegion>
 #include <QScreen>
 
+#include <cmath>
+
 ZWidget::ZWidget(QWidget* parent)
     : QWidget(parent)
 {
@@ -41,6 +43,15 @@ void ZWidget::fillInNewBackingStore()
         return;
     filled_in = image->constBits();
     fillInPages(filled_in, size_t(image->sizeInBytes()));
+}
+
+QSize ZWidget::screenPixels() const
+{
+    // Rounded up: a fraction of a pixel more costs nothing, one less would
+    // make the first paint read the picture again.
+    const QScreen* on = screen();
+    const QSizeF size = QSizeF(on->geometry().size()) * on->devicePixelRatio();
+    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
 }
 
 QRegion ZWidget::paintCoversOpaquely()

@@ -22,6 +22,10 @@ public:
     uint getWFlags() const { return wflags; }
     void setWFlags(uint flags);
 
+    // The size in device pixels of the screen the window is on: the most a
+    // full-screen window shows.
+    QSize screenPixels() const;
+
 protected:
     // Until WRepaintNoErase is set, each paint starts on a window cleared to
     // its background colour, except here: the device pixels that the paint

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -352,6 +353,39 @@ private slots:
         QCOMPARE(screen.pixelColor(kStartX + 129, kStartY + 59), kPicture);
         QCOMPARE(screen.pixelColor(kStartX + 130, kStartY + 59), QColor(Qt::black));
         QCOMPARE(screen.pixelColor(kStartX - 1, kStartY), QColor(Qt::black));
+    }
+
+    // Only the part of the picture on the screen is read when the window is
+    // made; a larger window, and the menu picture at the corner when the
+    // power-off picture is missing, read more: the pixels are always those of
+    // the whole picture.
+    void aPictureLargerThanTheScreenShowsAsAWholeOne()
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        QImage picture(screen + QSize(200, 200), QImage::Format_ARGB32);
+        QRandomGenerator noise(5);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const quint32 pixel = noise.generate();
+                picture.setPixel(x, y, pixel & 1 ? pixel | 0xff000000u : 0);
+            }
+        QVERIFY(picture.save("velmorine.png"));
+        writeFile("conf.ini", QByteArray(kConf).replace("start_x=20\nstart_y=30", "start_x=-100\nstart_y=-50"));
+        QFile::remove("poweroff.png");
+        for (QSize size : {screen, screen + QSize(300, 300)})
+            for (bool poweroff : {false, true}) {
+                MyZKbMain menu, whole;
+                whole.bg_image = picture;
+                QImage shown(size, QImage::Format_RGB32), expected(size, QImage::Format_RGB32);
+                shown.fill(Qt::red);
+                expected.fill(Qt::red);
+                for (auto [window, image] : {std::pair(&menu, &shown), std::pair(&whole, &expected)}) {
+                    window->resize(size);
+                    window->poweroff_now = poweroff;
+                    window->render(image);
+                }
+                QCOMPARE(shown, expected);
+            }
     }
 
     void aFolderWithoutTheWholeThemeSaysWhatIsMissingAndHowToClose()
