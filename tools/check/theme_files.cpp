@@ -150,9 +150,19 @@ void check_highlights(const ConfCheck& conf, QSize picture, Problems& problems)
     }
 }
 
+// Wherever it stands, the screen never shows more than its own size of a picture.
+void check_larger_than_screen(const char* name, QSize picture, QSize screen, Problems& problems)
+{
+    if (picture.isValid() && (picture.width() > screen.width() || picture.height() > screen.height()))
+        problems.push_back({name, 0, "the " + size_text(picture) + " picture is larger than the " + size_text(screen)
+            + " screen, which never shows all of it; make it at most " + size_text(screen)});
+}
+
 void check_on_screen(const ConfCheck& conf, const ThemeFiles& files, QSize screen, Problems& problems)
 {
     const Area on_screen{0, 0, screen.width(), screen.height()};
+    check_larger_than_screen("velmorine.png", files.menu_picture, screen, problems);
+    check_larger_than_screen("poweroff.png", files.poweroff_picture, screen, problems);
     if (files.menu_picture.isValid()) {
         const Area menu{conf.value("start_x"), conf.value("start_y"), files.menu_picture.width(), files.menu_picture.height()};
         if (!menu.inside(on_screen))
