@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/ZKbMainWidget.h"
+#include "platform/window_picture.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QRegion>
+#include <QVector>
 
 #include <cstdio>
 
@@ -56,6 +58,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     QRegion paintCoversOpaquely() override;
+    bool paintFillsInNewBackingStore(const QImage& store) override;
 
 private slots:
     void keyPressEvent(QKeyEvent* e) override;
@@ -82,6 +85,12 @@ private:
     // opaque pixels, made again only when bg_image has changed, and whether
     // "poweroff.png" was read.
     const QPixmap& bg_pixmap(QPoint at, QSize device);
+
+    // The menu picture, drawn; where its opaque pixels are on the window.
+    QRegion draw_menu_picture(QSize device);
+    bool moves_into(const QImage& store) const;
+    QVector<QRect> highlight_areas(QSize store) const;
+    WindowPicture bg_in_window;
     QPixmap bg_pixmap_cache;
     QRegion bg_opaque_cache;
     qint64 bg_pixmap_key = 0;

@@ -8,6 +8,7 @@
 #include <QPen>
 #include <QPixmap>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -83,6 +84,70 @@ const QPixmap& MyZKbMain::bg_pixmap(QPoint at, QSize device)
     return bg_pixmap_cache;
 }
 
+// An opaque picture that covers the whole store can live there alone
+// (platform/window_picture.h): its 0xffRRGGBB pixels read the same in
+// either 32-bit format the store may have.
+bool MyZKbMain::moves_into(const QImage& store) const
+{
+    const long long x = 0LL + start_x + bg_image.offset().x(), y = 0LL + start_y + bg_image.offset().y();
+    return !poweroff_now && bg_image.format() == QImage::Format_RGB32
+        && (store.format() == QImage::Format_RGB32 || store.format() == QImage::Format_ARGB32_Premultiplied)
+        && x <= 0 && y <= 0 && x + bg_image.width() >= store.width() && y + bg_image.height() >= store.height();
+}
+
+bool MyZKbMain::paintFillsInNewBackingStore(const QImage& store)
+{
+    return moves_into(store);
+}
+
+// What a later paint must put back: the band along each target's edge where
+// a focus outline is drawn (a pressed one is only ever followed by the
+// power-off picture or the end), kOutlineReach pixels either side of it.
+constexpr long long kOutlineReach = 8;
+
+QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
+{
+    const int targets[][4] = {{reflash_x, icon0_y, width0, height0}, {shut_x, icon0_y, width0, height0},
+                              {reboot_x, icon0_y, width0, height0}, {cancel_x, icon1_y, width1, height1}};
+    QVector<QRect> areas;
+    auto add = [&](long long left, long long top, long long right, long long bottom) {
+        left = std::max(0LL, left), top = std::max(0LL, top);
+        right = std::min<long long>(store.width(), right), bottom = std::min<long long>(store.height(), bottom);
+        if (left < right && top < bottom)
+            areas.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
+    };
+    for (const auto& t : targets) {
+        const long long k = kOutlineReach, left = 0LL + start_x + t[0], top = 0LL + start_y + t[1];
+        const long long right = left + t[2], bottom = top + t[3];
+        add(left - k, top - k, right + k, top + k);
+        add(left - k, bottom - k, right + k, bottom + k);
+        add(left - k, top + k, left + k, bottom - k);
+        add(right - k, top + k, right + k, bottom - k);
+    }
+    return areas;
+}
+
+QRegion MyZKbMain::draw_menu_picture(QSize device)
+{
+    QImage* store = lastingBackingStore();
+    if (store && bg_in_window.isIn(*store)) {
+        bg_in_window.restore(*store);
+        return QRegion(store->rect());
+    }
+    const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
+    const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
+    if (!reaches_window(pixmap, placed.x(), placed.y(), device))
+        return {};
+    if (store && moves_into(*store)) {
+        bg_in_window.moveInto(*store, placed, bg_image, highlight_areas(store->size()));
+        bg_image = QImage();
+        bg_pixmap_cache = QPixmap();
+        return QRegion(store->rect());
+    }
+    bitBlt(this, placed.x(), placed.y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
+    return bg_opaque_cache.translated(placed);
+}
+
 QRegion MyZKbMain::paintCoversOpaquely()
 {
     if (poweroff_now)
@@ -109,9 +174,7 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
         const QPixmap& pixmap = bg_pixmap({0, 0}, device);
         bitBlt(this, bg_image.offset().x(), bg_image.offset().y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
     } else {
-        const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
-        const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
-        bitBlt(this, placed.x(), placed.y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
+        const QRegion opaque = draw_menu_picture(device);
         QPainter painter(this);
         useDevicePixels(painter);
         // The highlight's pen is opaque, so drawing it straight onto the
@@ -126,8 +189,8 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
         const Highlight h = highlight_for(*this);
         const long long x = 0LL + start_x + h.x;
         const long long y = 0LL + start_y + h.y;
-        if (reaches_window(pixmap, placed.x(), placed.y(), deviceSize(painter)) && fits_int(x) && fits_int(y)) {
-            painter.setClipRegion(bg_opaque_cache.translated(placed));
+        if (!opaque.isEmpty() && fits_int(x) && fits_int(y)) {
+            painter.setClipRegion(opaque);
             // The stipple keeps its place in the picture wherever the picture stands.
             painter.setBrushOrigin(start_x, start_y);
             painter.setPen(QPen(pen_color(line_color), 1, Qt::SolidLine));

@@ -7,12 +7,23 @@
 #include <QBackingStore>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QRegion>
 #include <QScreen>
 
 #include <cmath>
+
+namespace {
+
+bool backing_store_lasts()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform == QLatin1String("offscreen");
+}
+
+} // namespace
 
 ZWidget::ZWidget(QWidget* parent)
     : QWidget(parent)
@@ -42,7 +53,28 @@ void ZWidget::fillInNewBackingStore()
     if (image->constBits() == filled_in)
         return;
     filled_in = image->constBits();
-    fillInPages(filled_in, size_t(image->sizeInBytes()));
+    if (!backing_store_lasts() || !paintFillsInNewBackingStore(*image))
+        fillInPages(filled_in, size_t(image->sizeInBytes()));
+}
+
+bool ZWidget::paintFillsInNewBackingStore(const QImage&)
+{
+    return false;
+}
+
+QImage* ZWidget::lastingBackingStore()
+{
+    if (!backing_store_lasts())
+        return nullptr;
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    // QWidget::render paints through a painter redirected elsewhere.
+    QPainter probe(this);
+    if (!probe.paintEngine() || probe.paintEngine()->paintDevice() != device)
+        return nullptr;
+    return static_cast<QImage*>(device);
 }
 
 QSize ZWidget::screenPixels() const
