@@ -139,9 +139,10 @@ QRegion MyZKbMain::draw_menu_picture(QSize device)
     if (!reaches_window(pixmap, placed.x(), placed.y(), device))
         return {};
     if (store && moves_into(*store)) {
-        bg_in_window.moveInto(*store, placed, bg_image, highlight_areas(store->size()));
-        bg_image = QImage();
         bg_pixmap_cache = QPixmap();
+        // Pixels that someone else still holds are copied, not taken.
+        bg_in_window.moveInto(*store, placed, bg_image, highlight_areas(store->size()), bg_image.isDetached());
+        bg_image = QImage();
         return QRegion(store->rect());
     }
     bitBlt(this, placed.x(), placed.y(), &pixmap, 0, 0, -1, -1, CopyROP, false);

@@ -28,7 +28,8 @@ bool WindowPicture::isIn(const QImage& store) const
     return store_serial != 0 && serial_of(store) == store_serial;
 }
 
-void WindowPicture::moveInto(QImage& store, QPoint at, const QImage& picture, const QVector<QRect>& kept)
+void WindowPicture::moveInto(QImage& store, QPoint at, const QImage& picture, const QVector<QRect>& kept,
+                             bool giveBack)
 {
     copies.clear();
     for (const QRect& r : kept) {
@@ -45,7 +46,9 @@ void WindowPicture::moveInto(QImage& store, QPoint at, const QImage& picture, co
         fillInPages(store.constScanLine(top + at.y()), size_t(store.bytesPerLine()) * rows);
         copy_rows(store, {0, top + at.y()}, picture, QRect(source.left(), top, source.width(), rows));
         // From the first row on: a page that straddles two bands goes with the second.
-        givePagesBack(picture.constScanLine(source.top()), size_t(picture.bytesPerLine()) * (top + rows - source.top()));
+        if (giveBack)
+            givePagesBack(picture.constScanLine(source.top()),
+                          size_t(picture.bytesPerLine()) * (top + rows - source.top()));
     }
     store_serial = serial_of(store);
 }

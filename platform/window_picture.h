@@ -17,8 +17,9 @@ public:
 
     // Moves picture, placed at `at` and covering the whole store, into it,
     // keeping copies of what lies under the `kept` rectangles (in the store's
-    // pixels). The picture's pixels are lost: it should be dropped.
-    void moveInto(QImage& store, QPoint at, const QImage& picture, const QVector<QRect>& kept);
+    // pixels). With giveBack the picture's pixels are lost on the way: it
+    // should be dropped.
+    void moveInto(QImage& store, QPoint at, const QImage& picture, const QVector<QRect>& kept, bool giveBack);
 
     // Puts the kept rectangles back as they were after the move.
     void restore(QImage& store) const;
