@@ -100,11 +100,9 @@ bool MyZKbMain::paintFillsInNewBackingStore(const QImage& store)
     return moves_into(store);
 }
 
-// What a later paint must put back: the band along each target's edge where
-// a focus outline is drawn (a pressed one is only ever followed by the
-// power-off picture or the end), kOutlineReach pixels either side of it.
-constexpr long long kOutlineReach = 8;
-
+// What a later paint must put back: the band inside each target's edge
+// where a focus outline is drawn, line_width deep (a pressed one is only
+// ever followed by the power-off picture or the end).
 QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
 {
     const int targets[][4] = {{reflash_x, icon0_y, width0, height0}, {shut_x, icon0_y, width0, height0},
@@ -116,13 +114,14 @@ QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
         if (left < right && top < bottom)
             areas.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
     };
+    const long long deep = std::max(line_width, 1);
     for (const auto& t : targets) {
-        const long long k = kOutlineReach, left = 0LL + start_x + t[0], top = 0LL + start_y + t[1];
+        const long long left = 0LL + start_x + t[0], top = 0LL + start_y + t[1];
         const long long right = left + t[2], bottom = top + t[3];
-        add(left - k, top - k, right + k, top + k);
-        add(left - k, bottom - k, right + k, bottom + k);
-        add(left - k, top + k, left + k, bottom - k);
-        add(right - k, top + k, right + k, bottom - k);
+        add(left, top, right, top + deep);
+        add(left, bottom - deep, right, bottom);
+        add(left, top + deep, left + deep, bottom - deep);
+        add(right - deep, top + deep, right, bottom - deep);
     }
     return areas;
 }
@@ -194,7 +193,8 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
             painter.setClipRegion(opaque);
             // The stipple keeps its place in the picture wherever the picture stands.
             painter.setBrushOrigin(start_x, start_y);
-            painter.setPen(QPen(pen_color(line_color), 1, Qt::SolidLine));
+            // Themes without line_width, or with a width below 2, keep the one-pixel outline.
+            painter.setPen(QPen(pen_color(line_color), std::max(line_width, 1), Qt::SolidLine));
             if (h.style == Style::Focus)
                 drawWinFocusRect(painter, int(x), int(y), h.width, h.height);
             else

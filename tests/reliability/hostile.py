@@ -129,7 +129,7 @@ def conf(text):
 
 
 def every(value, keys=("icon0_y", "icon1_y", "width0", "width1", "height0", "height1", "reflash_x",
-                       "shut_x", "reboot_x", "cancel_x", "start_x", "start_y")):
+                       "shut_x", "reboot_x", "cancel_x", "start_x", "start_y", "line_width")):
     return conf("".join(f"{key}={value}\n" for key in keys) + "line_color=16763904\n")
 
 
@@ -229,9 +229,9 @@ CASES = [
     Case("conf.ini values of 1,000 digits", every("9" * 1000)),
     Case("every setting INT_MAX", every(INT_MAX), keys=("Down", "Up", "Left", "Return"), runs=("item0",)),
     Case("every setting INT_MIN, cancel pressed", every(INT_MIN), keys=("Down", "Return"), runs=()),
-    Case("sizes INT_MAX, picture half off the screen",
+    Case("sizes and outline width INT_MAX, picture half off the screen",
          conf("start_x=-120\nstart_y=160\nwidth0=2147483647\nheight0=2147483647\nwidth1=2147483647\n"
-              "height1=2147483647\n"), keys=("Down", "Return"), runs=()),
+              "height1=2147483647\nline_width=2147483647\n"), keys=("Down", "Return"), runs=()),
     Case("pictures missing", replace(PICTURES, lambda p: None)),
     Case("pictures that are FIFOs", replace(PICTURES, os.mkfifo)),
     Case("pictures that are directories", replace(PICTURES, lambda p: p.mkdir())),

@@ -64,6 +64,9 @@ CHECKS = [
      lines({15: "# Left edges: Flash, Power off, Restart; see the cancel_x=10 before)"}), [], 1,
      ["conf.ini line 15: the comment is 68 characters long", "as a line of its own, which sets cancel_x to 10"]),
     ("white as -1", lines({26: "line_color=-1"}), [], 0, ["no problems found"]),
+    ("a negative outline width", lines({27: "line_width=-2"}), [], 1, ["line 27: line_width=-2 is below 0"]),
+    ("an outline as wide as half the cancel button", lines({27: "line_width=22"}), [], 1,
+     ["line 27: line_width=22 fills the 152x44 highlight of the cancel button, so no picture shows inside it; make it at most 21"]),
     ("a screen the picture covers under half of", lines({}), ["--screen=480X854"], 1,
      ["velmorine.png: the 240x320 menu picture covers 18% of the 480x854 screen"]),
     *[(f"--screen {size}", lines({}), ["--screen", size], 2, ["usage: powermenu-check"])

@@ -184,6 +184,10 @@ void check_value(const CheckedSetting& s, Problems& problems)
             + " has bits above 0xFFFFFF, which are ignored; for the colour it gives write line_color="
             + std::to_string(colour)});
     }
+    // 0 and 1 ask for the one-pixel outline; below 0 is a slip that gives it too.
+    if (key == "line_width" && s.number.value < 0)
+        problems.push_back({"conf.ini", src.line, "line_width=" + std::to_string(s.number.value)
+            + " is below 0 and draws the one-pixel outline; write a width from 2 up, or remove the line"});
 }
 
 void check_repeats(const char* key, const CheckedSetting& s, const std::vector<Piece>& pieces, Problems& problems)

@@ -18,7 +18,7 @@ namespace {
 const char kUsage[] =
     "usage: powermenu-check [THEME_DIR] [--screen WxH]\n"
     "Reads THEME_DIR (default: the current folder) the way powermenu does, prints the\n"
-    "thirteen settings with the conf.ini line each comes from, then every problem\n"
+    "settings with the conf.ini line each comes from, then every problem\n"
     "found, each with its line and the fix. --screen is the screen size that the\n"
     "pictures must fit (default 240x320).\n"
     "Exit status: 0 no problem, 1 problems found, 2 usage error.\n";

@@ -138,6 +138,13 @@ void check_highlights(const ConfCheck& conf, QSize picture, Problems& problems)
                     + described(conf, {h.width, h.height}) + "; both must be above 0"});
             continue;
         }
+        // An outline this wide covers its whole rectangle; both rows share their size.
+        const long long line = conf.value("line_width");
+        if ((i == 0 || i == 3) && line >= 2 && 2 * line >= std::min(area.width, area.height))
+            problems.push_back({"conf.ini", conf.line("line_width"), "line_width=" + std::to_string(line)
+                + " fills the " + std::to_string(area.width) + "x" + std::to_string(area.height) + " highlight of "
+                + (i == 0 ? "the top-row items" : h.label) + ", so no picture shows inside it; make it at most "
+                + std::to_string((std::min(area.width, area.height) - 1) / 2)});
         if (!picture.isValid() || area.inside(inside_picture))
             continue;
         problems.push_back({"conf.ini", conf.line(h.x),
