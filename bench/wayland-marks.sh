@@ -33,6 +33,7 @@ export XDG_RUNTIME_DIR="$root/client-run" WAYLAND_DISPLAY="$socket"
 unset DISPLAY
 sleep 1
 echo "bench: load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+binary=$(cd "$(dirname "$binary")" && pwd)/$(basename "$binary")
 python3 - "$runs" "$binary" "$repo/themes/default" "$size" <<'PY'
 import os, re, statistics, subprocess, sys, time
 runs, binary, theme, size = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4].replace("x", ", ")
@@ -48,11 +49,11 @@ for _ in range(runs):
     proc.kill()
     log = proc.stderr.read().decode(errors="replace")
     proc.wait()
-    # libwayland stamps each message with the wall clock in ms, cut to 32 bits.
-    base = int(start * 1000) & 0xffffffff
+    # libwayland stamps each message with the wall clock's microseconds cut to 32 bits, in ms.
+    base, wrap = (int(start * 1e6) % 2**32) / 1000, 2**32 / 1000
     found, full_buffer = {"grim sees the change": seen}, False
     for stamp, text in re.findall(r"\[ *(\d+\.\d+)\] (.*)", log):
-        at = (float(stamp) - base) % 2**32
+        at = (float(stamp) - base) % wrap
         full_buffer |= "create_buffer" in text and f", {size}," in text
         for name, pattern in (("connected", " -> "), ("first configure", "xdg_surface@\\d+\\.configure"),
                               ("first commit", " -> wl_surface@\\d+\\.commit"),
