@@ -37,10 +37,10 @@ void WindowPicture::moveInto(QImage& store, QPoint at, const QImage& picture, co
         if (!part.isEmpty())
             copies.append({part.topLeft(), picture.copy(part.translated(-at))});
     }
-    // Bands of 64 KiB: the store's pages are filled in a band at a time (one
+    // Bands of 256 KiB: the store's pages are filled in a band at a time (one
     // fault each would cost as much as the copy) and the picture's given back.
     const QRect source = store.rect().translated(-at);
-    const int band = std::max(1, int((64 << 10) / picture.bytesPerLine()));
+    const int band = std::max(1, int((256 << 10) / picture.bytesPerLine()));
     for (int top = source.top(); top <= source.bottom(); top += band) {
         const int rows = std::min(band, source.bottom() + 1 - top);
         fillInPages(store.constScanLine(top + at.y()), size_t(store.bytesPerLine()) * rows);
