@@ -71,6 +71,8 @@ private:
     // The key and touch paths share these, so a tap confirms exactly as Return does.
     bool confirm_pending() const;
     void confirm();
+    // Runs item's script if it is still safe to; 0, or the status to end with.
+    int run_script(int item);
 
     // What the finger went down on: a top-row item 0 to 2, 3 for the cancel
     // button, -1 for nothing.

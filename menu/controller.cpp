@@ -1,10 +1,13 @@
 #include "app/gui.h"
+#include "app/theme_trust.h"
+#include "menu/item_script.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
 
-#include <cstdlib>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -25,6 +28,7 @@ constexpr KeyBinding kKeyTable[] = {
     {Qt::Key_F2, Role::Close},
 };
 
+constexpr const char* kScripts[] = {"item0.sh", "item1.sh", "item2.sh"};
 constexpr const char* kCommands[] = {"./item0.sh", "./item1.sh", "./item2.sh"};
 constexpr int kItemCount = 3;
 
@@ -95,6 +99,19 @@ void MyZKbMain::confirm()
     QTimer::singleShot(kPressedMs, this, SLOT(slotTimeout()));
 }
 
+// The theme was safe when the menu started; the script is looked at again
+// because it may have changed since, while the menu waited for a key.
+int MyZKbMain::run_script(int item)
+{
+    std::string why = untrusted_theme_folder();
+    if (why.empty())
+        why = untrusted_theme_file(kScripts[item]);
+    if (why.empty())
+        return run_item_script(kCommands[item]);
+    std::fprintf(stderr, "powermenu: %s was not run: %s; %s\n", kCommands[item], why.c_str(), kOnlyRootAndYou);
+    return kUntrustedTheme;
+}
+
 void MyZKbMain::slotTimeout()
 {
     static bool send_cmd_now = false;
@@ -103,11 +120,12 @@ void MyZKbMain::slotTimeout()
         const int item = sel_index - kItemCount;
         // A hidden window was closed by F2 after the confirm: that is a
         // cancel, even if this timer fires before the event loop has ended.
-        if (item >= 0 && item < kItemCount && isVisible()) {
-            // The script's status is its own business; the menu ends either way.
-            [[maybe_unused]] const int status = std::system(kCommands[item]);
-        }
-        QApplication::quit();
+        const int failure = item >= 0 && item < kItemCount && isVisible() ? run_script(item) : 0;
+        if (failure)
+            QApplication::exit(failure);
+        else
+            QApplication::quit();
+        return;
     }
     if (poweroff_now || cancel_now) {
         QApplication::quit();
