@@ -114,7 +114,7 @@ QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
         if (left < right && top < bottom)
             areas.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
     };
-    const long long deep = std::max(line_width, 1);
+    const long long deep = std::max<long long>(line_width, 1);
     for (const auto& t : targets) {
         const long long left = 0LL + start_x + t[0], top = 0LL + start_y + t[1];
         const long long right = left + t[2], bottom = top + t[3];
@@ -155,9 +155,7 @@ QRegion MyZKbMain::paintCoversOpaquely()
     const QSize device = size() * devicePixelRatio();
     const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
     const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
-    if (!reaches_window(pixmap, placed.x(), placed.y(), device))
-        return {};
-    return bg_opaque_cache.translated(placed);
+    return reaches_window(pixmap, placed.x(), placed.y(), device) ? bg_opaque_cache.translated(placed) : QRegion();
 }
 
 void MyZKbMain::paintEvent(QPaintEvent* e)
