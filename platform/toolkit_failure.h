@@ -1,0 +1,10 @@
+#pragma once
+
+// Exit status of a menu that the toolkit or the display cannot run.
+inline constexpr int kToolkitCannotRun = 69;
+
+// From here on, where Qt reports that it cannot go on (a thread it needs
+// would not start, the display connection failed or broke), the menu says
+// so in one line and ends with kToolkitCannotRun; its lock goes with it.
+// Install it before the application object exists.
+void end_where_the_toolkit_cannot_run();
