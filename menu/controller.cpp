@@ -1,6 +1,5 @@
 #include "app/gui.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -47,7 +46,7 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
     if (!binding)
         return;
     if (binding->role == Role::Close) {
-        close();
+        closeOnceKeysAreUp();
         return;
     }
     if (confirm_pending())
@@ -101,16 +100,16 @@ void MyZKbMain::slotTimeout()
 
     if (send_cmd_now) {
         const int item = sel_index - kItemCount;
-        // A hidden window was closed by F2 after the confirm: that is a
-        // cancel, even if this timer fires before the event loop has ended.
-        if (item >= 0 && item < kItemCount && isVisible()) {
+        // F2 after the confirm is a cancel, even if this timer fires while
+        // the window waits for F2 to come up.
+        if (item >= 0 && item < kItemCount && !isClosing()) {
             // The script's status is its own business; the menu ends either way.
             [[maybe_unused]] const int status = std::system(kCommands[item]);
         }
-        QApplication::quit();
+        closeOnceKeysAreUp();
     }
     if (poweroff_now || cancel_now) {
-        QApplication::quit();
+        closeOnceKeysAreUp();
         return;
     }
     poweroff_now = true;

@@ -7,10 +7,19 @@
 #include <QBackingStore>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QRegion>
 #include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// Longer than a hand holds a key that it taps, short enough not to be noticed.
+constexpr int kMostKeyUpWaitMs = 400;
+
+} // namespace
 
 ZWidget::ZWidget(QWidget* parent)
     : QWidget(parent)
@@ -48,8 +57,43 @@ QRegion ZWidget::paintCoversOpaquely()
     return {};
 }
 
+void ZWidget::closeOnceKeysAreUp()
+{
+    if (closing)
+        return;
+    closing = true;
+    if (!held.anyDown())
+        closeNow();
+    else
+        QTimer::singleShot(kMostKeyUpWaitMs, this, &ZWidget::closeNow);
+}
+
+void ZWidget::closeNow()
+{
+    if (closed)
+        return;
+    closed = true;
+    close();
+}
+
 bool ZWidget::event(QEvent* e)
 {
+    switch (e->type()) {
+    case QEvent::KeyPress:
+        if (!held.pressed(*static_cast<QKeyEvent*>(e)))
+            return true;
+        break;
+    case QEvent::KeyRelease:
+        held.released(*static_cast<QKeyEvent*>(e));
+        if (closing && !held.anyDown())
+            closeNow();
+        break;
+    case QEvent::WindowDeactivate:
+        held.forget();
+        break;
+    default:
+        break;
+    }
     if (e->type() == QEvent::Paint)
         fillInNewBackingStore();
     if (e->type() == QEvent::Paint && !(wflags & WRepaintNoErase)) {
