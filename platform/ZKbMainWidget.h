@@ -64,8 +64,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showWithoutDecorationProbe();
-
     bool full_screen = false;
 };
 
