@@ -25,6 +25,7 @@ int main(int argc, char** argv)
     auto* window = new MyZKbMain;
     app->setMainWidget(window);
     window->show();
+    toolkit_started();
     app->exec();
     delete window;
     // What is left once the toolkit took its own options: 1 for a bare start.

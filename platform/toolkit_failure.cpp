@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <cstdio>
+#include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -26,6 +28,20 @@ constexpr Failure kFailures[] = {
 
 QtMessageHandler qt_handler = nullptr;
 
+// A failed write while Qt sets up its X connection makes it drop the
+// connection, and the X event reader it already started then waits on that
+// connection for ever while Qt waits for the reader to end, before the menu
+// has a window. Qt says nothing first. A minute is six times the start of a
+// menu under valgrind on a loaded machine.
+constexpr unsigned kMostStartSeconds = 60;
+
+void start_took_too_long(int)
+{
+    static const char message[] = "powermenu: the display did not let the toolkit start within a minute\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    _exit(kToolkitCannotRun);
+}
+
 void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     for (const Failure& failure : kFailures) {
@@ -45,4 +61,12 @@ void handle(QtMsgType type, const QMessageLogContext& context, const QString& me
 void end_where_the_toolkit_cannot_run()
 {
     qt_handler = qInstallMessageHandler(handle);
+    std::signal(SIGALRM, start_took_too_long);
+    alarm(kMostStartSeconds);
+}
+
+void toolkit_started()
+{
+    alarm(0);
+    std::signal(SIGALRM, SIG_DFL);
 }

@@ -7,4 +7,9 @@ inline constexpr int kToolkitCannotRun = 69;
 // would not start, the display connection failed or broke), the menu says
 // so in one line and ends with kToolkitCannotRun; its lock goes with it.
 // Install it before the application object exists.
+//
+// Until toolkit_started(), the menu also ends so when the start takes longer
+// than any start does: Qt can wait for ever on a display connection that it
+// has already given up (see the .cpp).
 void end_where_the_toolkit_cannot_run();
+void toolkit_started();
