@@ -4,8 +4,9 @@
 Usage: hostile.py PATH/TO/powermenu [NAME...]
 Each case spoils a fresh theme, starts the menu in it under one shared Xvfb, drives it with
 real keys and checks what every case promises: not killed by a signal, no hang, exit status 1,
-and exactly the confirmed scripts run (none on cancel or F2). tests/reliability/README.md
-says what each case guards."""
+and exactly the confirmed scripts run (none on cancel or F2). A case run under a fault may
+instead end with status 69 and a line that says why. tests/reliability/README.md says what each
+case guards."""
 
 import functools
 import os
@@ -99,6 +100,9 @@ class Case:
     # A second menu in the same folder: "mine" must end at once with status 1, saying why;
     # "another user's" (its own runtime folder) must show.
     second_menu: Optional[str] = None
+    # A command the menu runs under ("{theme}" is the theme folder), e.g. strace injecting a fault:
+    # the menu then works as usual or ends with status 69 and says why.
+    under: tuple = ()
 
 
 def make_theme(folder):
@@ -203,6 +207,31 @@ def held(*steps):
     return keys
 
 
+def held_until_checked(key):
+    """The key that ends the menu stays down a while: the menu must wait for it to come up."""
+    def keys(xserver, menu):
+        xserver.xdotool("keydown", key)
+        time.sleep(0.25)
+        gone = not menu.running()
+        xserver.xdotool("keyup", key)
+        if gone:
+            raise AssertionError(f"the menu went while {key} was still down")
+    return keys
+
+
+def inject(syscall, error, when):
+    return ("strace", "-f", "-o", "/dev/null", "-e", f"inject={syscall}:error={error}:when={when}")
+
+
+def fake_bus_launcher(theme):
+    """A session bus that can only be had by autolaunching one, and a launcher that says if it was."""
+    (theme / "bin").mkdir()
+    (theme / "run").mkdir(mode=0o700)
+    launcher = theme / "bin/dbus-launch"
+    launcher.write_text("#!/bin/sh\necho dbus-launch >> runs.log\nexit 1\n")
+    launcher.chmod(0o755)
+
+
 def leftover_holds_nothing(menu, theme):
     held_fds = (theme / "fds.txt").read_text().split("\n")
     if any(target == str(theme) or target.startswith("socket:") for target in held_fds):
@@ -240,17 +269,35 @@ CASES = [
     Case("3,000 keys in a burst, then Return", keys=BURST_KEYS, runs=BURST_RUNS),
     Case("Return held down runs the script once", keys=held(("Return", 1.5)), runs=("item1",)),
     Case("5 held down on cancel runs nothing", keys=held("Down", ("5", 1.5)), runs=()),
+    Case("Right held down moves one step", keys=held(("Right", 1.0), "Return")),
+    Case("F2 held down: the menu waits for its release", keys=held_until_checked("F2"), runs=()),
+    Case("Return held down: the menu waits for its release", keys=held_until_checked("Return"), runs=("item1",)),
     Case("F2 right after a confirm runs nothing", keys=paused("Return", "F2"), runs=()),
     Case("keys after a confirm change nothing", keys=paused("Right", "Return", "Left", "Return", "Down", "5")),
     Case("a second menu in the same folder ends at once, saying why", second_menu="mine"),
     Case("another user's menu in the same folder does not block mine", second_menu="another user's"),
+    Case("no session bus: no bus daemon autolaunched", fake_bus_launcher,
+         under=("env", "-u", "DBUS_SESSION_BUS_ADDRESS", "PATH={theme}/bin:/usr/bin:/bin", "XDG_RUNTIME_DIR={theme}/run"),
+         ),
+    # Threads start in this order: the menu's picture reader, Qt's X event reader, its D-Bus connection.
+    *(Case(f"thread {when} cannot start", under=inject("clone3", "EAGAIN", when)) for when in (1, 2, 3)),
+    *(Case(f"writes to the display fail from the {when}th on", under=inject("writev", "EPIPE", f"{when}+"))
+      for when in (20, 90)),
 ]
 
 
 def run_case(xserver, program, case, theme):
     case.spoil(theme)
-    with Menu(xserver, program, theme, case.closed_output) as menu:
-        menu.wait_window()
+    command = [arg.format(theme=theme) for arg in case.under] + [program]
+    with Menu(xserver, command, theme, case.closed_output) as menu:
+        if case.under:
+            # The menu bounds a start that hangs in the toolkit to a minute.
+            wait_until(lambda: xserver.find_windows("shut_down") or not menu.running(), "the window or the end", 90)
+        try:
+            menu.wait_window()
+        except AssertionError:
+            if not case.under:
+                raise
         if case.second_menu:
             runtime = theme.parent / "another-user"
             runtime.mkdir(mode=0o700)
@@ -268,6 +315,8 @@ def run_case(xserver, program, case, theme):
         else:
             xserver.keys(*case.keys, delay_ms=0)
         menu.wait_exit()
+    if case.under and menu.describe() != "exit 1":
+        return ended_under_fault(menu, theme)
     if menu.describe() != "exit 1":
         raise AssertionError(f"expected exit 1, got {menu.describe()}")
     if runs_of(theme) != case.runs:
@@ -277,6 +326,14 @@ def run_case(xserver, program, case, theme):
     if case.after:
         case.after(menu, theme)
     return f"{menu.describe()}, {menu.elapsed:.1f} s, peak {menu.peak_mib()} MiB"
+
+
+def ended_under_fault(menu, theme):
+    said = (theme / "menu-output.txt").read_text()
+    if menu.describe() != "exit 69" or "\npowermenu: " not in "\n" + said:
+        raise AssertionError(f"expected the menu to work or to end with status 69 saying why; got "
+                             f"{menu.describe()}, saying {said[-300:]!r}")
+    return "exit 69, saying why"
 
 
 def main(program, names):
