@@ -35,6 +35,20 @@ QtMessageHandler qt_handler = nullptr;
 // menu under valgrind on a loaded machine.
 constexpr unsigned kMostStartSeconds = 60;
 
+// Xlib, which Qt's X platform opens the display with, ends the process with
+// exit(1) on a failed read or write, the status of a menu that ended as
+// usual. No exit() during the start is the menu's own.
+bool starting = false;
+
+void gave_up_during_the_start()
+{
+    if (!starting)
+        return;
+    std::fputs("powermenu: the connection to the display failed during the start\n", stderr);
+    std::fflush(nullptr);
+    _exit(kToolkitCannotRun);
+}
+
 void start_took_too_long(int)
 {
     static const char message[] = "powermenu: the display did not let the toolkit start within a minute\n";
@@ -61,12 +75,15 @@ void handle(QtMsgType type, const QMessageLogContext& context, const QString& me
 void end_where_the_toolkit_cannot_run()
 {
     qt_handler = qInstallMessageHandler(handle);
+    starting = true;
+    std::atexit(gave_up_during_the_start);
     std::signal(SIGALRM, start_took_too_long);
     alarm(kMostStartSeconds);
 }
 
 void toolkit_started()
 {
+    starting = false;
     alarm(0);
     std::signal(SIGALRM, SIG_DFL);
 }

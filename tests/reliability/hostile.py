@@ -281,8 +281,10 @@ CASES = [
          ),
     # Threads start in this order: the menu's picture reader, Qt's X event reader, its D-Bus connection.
     *(Case(f"thread {when} cannot start", under=inject("clone3", "EAGAIN", when)) for when in (1, 2, 3)),
-    *(Case(f"writes to the display fail from the {when}th on", under=inject("writev", "EPIPE", f"{when}+"))
-      for when in (20, 90)),
+    *(Case(name, under=inject(*fault)) for name, fault in [
+        ("writes to the display fail from the 20th on", ("writev", "EPIPE", "20+")),
+        ("writes to the display fail from the 90th on", ("writev", "EPIPE", "90+")),
+        ("the 10th read from the display fails", ("recvmsg", "EIO", "10"))]),
 ]
 
 
