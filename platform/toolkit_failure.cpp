@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -28,13 +28,6 @@ constexpr Failure kFailures[] = {
 
 QtMessageHandler qt_handler = nullptr;
 
-// A failed write while Qt sets up its X connection makes it drop the
-// connection, and the X event reader it already started then waits on that
-// connection for ever while Qt waits for the reader to end, before the menu
-// has a window. Qt says nothing first. A minute is six times the start of a
-// menu under valgrind on a loaded machine.
-constexpr unsigned kMostStartSeconds = 60;
-
 // Xlib, which Qt's X platform opens the display with, ends the process with
 // exit(1) on a failed read or write, the status of a menu that ended as
 // usual. No exit() during the start is the menu's own.
@@ -48,6 +41,13 @@ void gave_up_during_the_start()
     std::fflush(nullptr);
     _exit(kToolkitCannotRun);
 }
+
+// A failed write while Qt sets up its X connection makes it drop the
+// connection, and the X event reader it already started then waits on that
+// connection for ever while Qt waits for the reader to end, before the menu
+// has a window. Qt says nothing first. A minute is six times the start of a
+// menu under valgrind on a loaded machine.
+constexpr unsigned kMostStartSeconds = 60;
 
 void start_took_too_long(int)
 {

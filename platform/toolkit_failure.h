@@ -9,7 +9,8 @@ inline constexpr int kToolkitCannotRun = 69;
 // Install it before the application object exists.
 //
 // Until toolkit_started(), the menu also ends so when the start takes longer
-// than any start does: Qt can wait for ever on a display connection that it
-// has already given up (see the .cpp).
+// than any start does (Qt can wait for ever on a display connection that it
+// has already given up), or when a library ends the process during the start
+// (Xlib's exit(1) on a failed read would read as a menu that ended as usual).
 void end_where_the_toolkit_cannot_run();
 void toolkit_started();
