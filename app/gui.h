@@ -26,7 +26,8 @@ public:
     int getintformini(FILE* file, const char* key);
 
     // Settings from conf.ini: picture coordinates, except start_x and
-    // start_y (screen) and line_color (0xRRGGBB).
+    // start_y (screen), line_color (0xRRGGBB) and line_width (screen pixels;
+    // below 2, the one-pixel outlines of themes that do not set it).
     int icon0_y = 0;
     int icon1_y = 0;
     int width0 = 0;
@@ -40,6 +41,7 @@ public:
     int start_x = 0;
     int start_y = 0;
     int line_color = 0;
+    int line_width = 0;
 
     // 0 to 2: that top-row item has the focus; 3 to 5: item (sel_index - 3)
     // has been confirmed.
@@ -66,6 +68,8 @@ private:
     // The key and touch paths share these, so a tap confirms exactly as Return does.
     bool confirm_pending() const;
     void confirm();
+    // Runs item's script if it is still safe to; 0, or the status to end with.
+    int run_script(int item);
 
     // What the finger went down on: a top-row item 0 to 2, 3 for the cancel
     // button, -1 for nothing.

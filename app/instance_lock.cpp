@@ -1,9 +1,11 @@
 #include "app/instance_lock.h"
 
+#include "app/missing_files.h"
+
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -12,71 +14,110 @@
 
 namespace {
 
+constexpr int kUnsafe = 77;
+
+// Where the lock file goes, or why there is none: `unsafe` when the folder
+// is there but someone else could plant, swap or hold a lock file in it.
+struct LockFolder {
+    int fd = -1;
+    std::string problem;
+    bool unsafe = false;
+};
+
 // A folder fit for this user's lock files: a real folder (no symlink to
-// follow), owned by this user and closed to everyone else, so no one else
-// can plant, swap or hold a lock file in it. Returns its descriptor or -1.
-int open_private_folder(const std::string& path)
+// follow), owned by this user and closed to everyone else.
+LockFolder open_private_folder(const std::string& path)
 {
-    if (path.empty() || path[0] != '/')
-        return -1;
+    LockFolder folder;
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
     struct stat info;
-    if (fstat(fd, &info) != 0 || info.st_uid != geteuid() || (info.st_mode & 077) != 0) {
-        close(fd);
-        return -1;
+    if (fd < 0) {
+        // Anything but "not there" means someone else's thing under the name.
+        folder.unsafe = errno == ELOOP || errno == ENOTDIR || errno == EACCES;
+        folder.problem = path + (folder.unsafe ? " is not a folder of yours" : "") + ": " + std::strerror(errno);
+    } else if (fstat(fd, &info) != 0) {
+        folder.problem = path + ": " + std::strerror(errno);
+    } else if (info.st_uid != geteuid()) {
+        folder.unsafe = true;
+        folder.problem = path + " is owned by uid " + std::to_string(info.st_uid) + ", not by you";
+    } else if (info.st_mode & 077) {
+        folder.unsafe = true;
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        folder.problem = path + " is open to other users (mode " + mode + ")";
+    } else {
+        folder.fd = fd;
+        return folder;
     }
-    return fd;
+    if (fd >= 0)
+        close(fd);
+    return folder;
 }
 
 // The user's runtime folder: $XDG_RUNTIME_DIR, else the one logind makes
 // (a daemon such as acpid starts the menu without the variable, and must
-// meet the lock of a menu started from the session), else a folder of our
-// own in /tmp, made for this user alone.
-int open_lock_folder()
+// meet the lock of a menu started from the session). Else, for root, a
+// folder in /run, where no one else can make one first; for anyone else a
+// folder of their own in /tmp, where someone else can, so that one is
+// refused rather than shared.
+LockFolder open_lock_folder()
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    int fd = open_private_folder(runtime ? runtime : "");
     const std::string uid = std::to_string(geteuid());
-    if (fd < 0)
-        fd = open_private_folder("/run/user/" + uid);
-    if (fd < 0) {
-        const std::string own = "/tmp/powermenu-" + uid;
-        // Fails harmlessly when it exists; whoever made it, the check decides.
-        mkdir(own.c_str(), 0700);
-        fd = open_private_folder(own);
+    if (runtime && runtime[0] == '/') {
+        LockFolder folder = open_private_folder(runtime);
+        if (folder.fd >= 0)
+            return folder;
     }
-    return fd;
+    LockFolder folder = open_private_folder("/run/user/" + uid);
+    if (folder.fd >= 0)
+        return folder;
+    const std::string own = geteuid() == 0 ? "/run/powermenu" : "/tmp/powermenu-" + uid;
+    // Fails harmlessly when it exists; whoever made it, the check decides.
+    mkdir(own.c_str(), 0700);
+    return open_private_folder(own);
+}
+
+// A lock that cannot be had for want of room or a working file system is no
+// reason to keep the power menu from the user, but it is said.
+int open_without_lock(const std::string& why)
+{
+    std::fprintf(stderr, "powermenu: opened without the lock that keeps a second menu away: %s\n", why.c_str());
+    return 0;
 }
 
 } // namespace
 
-bool lock_theme_folder()
+int lock_theme_folder()
 {
     // The folder's identity, not its name: a theme reached by two paths
     // is one theme, and a folder is there even when conf.ini is not.
     struct stat theme;
     if (stat(".", &theme) != 0)
-        return true;
-    const int folder = open_lock_folder();
-    // Without a private folder any lock could be held against us by
-    // someone else; showing the menu is then better than refusing it.
-    if (folder < 0)
-        return true;
+        return open_without_lock(std::string("the theme folder: ") + std::strerror(errno));
+    const LockFolder folder = open_lock_folder();
+    if (folder.unsafe) {
+        std::fprintf(stderr, "powermenu: not started: the lock folder %s; someone else may have made it to take "
+                             "the lock that keeps a second menu away: remove it, or set XDG_RUNTIME_DIR to a "
+                             "folder of yours alone\n", folder.problem.c_str());
+        return kUnsafe;
+    }
+    if (folder.fd < 0)
+        return open_without_lock(folder.problem);
     const std::string name = "powermenu-" + std::to_string(static_cast<unsigned long long>(theme.st_dev)) + "-"
         + std::to_string(static_cast<unsigned long long>(theme.st_ino)) + ".lock";
     // O_CLOEXEC keeps the item scripts, and anything they leave running,
     // from holding the lock after the menu has gone.
-    const int fd = openat(folder, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    close(folder);
+    const int fd = openat(folder.fd, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    close(folder.fd);
     if (fd < 0)
-        return true;
+        return open_without_lock(name + ": " + std::strerror(errno));
     // fd stays open until exit: closing it would release the lock.
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
-        return true;
-    char here[PATH_MAX];
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return 0;
+    if (errno != EWOULDBLOCK)
+        return open_without_lock(name + ": " + std::strerror(errno));
     std::fprintf(stderr, "powermenu: not started: a menu of yours is already open in %s; it ends with F2\n",
-                 getcwd(here, sizeof here) ? here : "this theme folder");
-    return false;
+                 working_directory().c_str());
+    return 1;
 }

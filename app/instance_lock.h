@@ -4,8 +4,10 @@
 // not stack a second menu on the first, while one user's open menu (perhaps
 // on a display nobody looks at) must not keep other users' menus from the
 // shared installed themes. Locks a file named after the working directory's
-// identity in the user's private runtime folder for the life of the process;
-// returns false, having said why on stderr, when another process of this
-// user already holds it. The kernel drops the lock however the process
-// ends, so a crash never leaves the menu unable to start.
-bool lock_theme_folder();
+// identity in the user's private runtime folder for the life of the process.
+// Returns 0 when the menu may go on, else the status to end with, having
+// said why on stderr: 1 when another process of this user already holds the
+// lock, 77 when the lock folder is one that someone else could hold it in.
+// The kernel drops the lock however the process ends, so a crash never
+// leaves the menu unable to start.
+int lock_theme_folder();

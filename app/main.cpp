@@ -1,17 +1,25 @@
 #include "app/gui.h"
 #include "app/instance_lock.h"
 #include "app/missing_files.h"
+#include "app/theme_trust.h"
 #include "platform/ZApplication.h"
 #include "platform/picture_file.h"
 #include "platform/toolkit_failure.h"
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv)
 {
-    if (!lock_theme_folder())
-        return 1;
+    // Before anything is shown: a menu whose items someone else decides
+    // must not be offered at all.
+    if (const std::string why = untrusted_theme(); !why.empty()) {
+        std::fprintf(stderr, "powermenu: not started: %s; %s\n", why.c_str(), kOnlyRootAndYou);
+        return kUntrustedTheme;
+    }
+    if (const int refused = lock_theme_folder())
+        return refused;
     // A warning written to a pipe that nobody reads any more must fail, not
     // kill the menu. A handler rather than SIG_IGN: the item scripts start
     // with handlers reset, but would inherit an ignored SIGPIPE.
@@ -26,10 +34,12 @@ int main(int argc, char** argv)
     app->setMainWidget(window);
     window->show();
     toolkit_started();
-    app->exec();
+    // Non-zero only when a confirmed item's script was not run.
+    const int failure = app->exec();
     delete window;
     // What is left once the toolkit took its own options: 1 for a bare start.
-    ZApplication::endNowWhereTeardownCanHang(argc);
+    const int status = failure ? failure : argc;
+    ZApplication::endNowWhereTeardownCanHang(status);
     delete app;
-    return argc;
+    return status;
 }

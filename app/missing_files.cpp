@@ -4,19 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr const char* kThemeFiles[] = {
-    "conf.ini", "velmorine.png", "poweroff.png", "item0.sh", "item1.sh", "item2.sh",
-};
-
 std::string working_directory()
 {
     char path[PATH_MAX];
     return getcwd(path, sizeof path) ? path : "the working directory";
 }
-
-} // namespace
 
 std::string missing_theme_files_note()
 {

@@ -1,9 +1,13 @@
 #include "app/gui.h"
+#include "app/theme_trust.h"
+#include "menu/item_script.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
 
-#include <cstdlib>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -24,6 +28,7 @@ constexpr KeyBinding kKeyTable[] = {
     {Qt::Key_F2, Role::Close},
 };
 
+constexpr const char* kScripts[] = {"item0.sh", "item1.sh", "item2.sh"};
 constexpr const char* kCommands[] = {"./item0.sh", "./item1.sh", "./item2.sh"};
 constexpr int kItemCount = 3;
 
@@ -94,6 +99,19 @@ void MyZKbMain::confirm()
     QTimer::singleShot(kPressedMs, this, SLOT(slotTimeout()));
 }
 
+// The theme was safe when the menu started; the script is looked at again
+// because it may have changed since, while the menu waited for a key.
+int MyZKbMain::run_script(int item)
+{
+    std::string why = untrusted_theme_folder();
+    if (why.empty())
+        why = untrusted_theme_file(kScripts[item]);
+    if (why.empty())
+        return run_item_script(kCommands[item]);
+    std::fprintf(stderr, "powermenu: %s was not run: %s; %s\n", kCommands[item], why.c_str(), kOnlyRootAndYou);
+    return kUntrustedTheme;
+}
+
 void MyZKbMain::slotTimeout()
 {
     static bool send_cmd_now = false;
@@ -102,11 +120,12 @@ void MyZKbMain::slotTimeout()
         const int item = sel_index - kItemCount;
         // F2 after the confirm is a cancel, even if this timer fires while
         // the window waits for F2 to come up.
-        if (item >= 0 && item < kItemCount && !isClosing()) {
-            // The script's status is its own business; the menu ends either way.
-            [[maybe_unused]] const int status = std::system(kCommands[item]);
-        }
-        closeOnceKeysAreUp();
+        const int failure = item >= 0 && item < kItemCount && !isClosing() ? run_script(item) : 0;
+        if (failure)
+            QApplication::exit(failure);
+        else
+            closeOnceKeysAreUp();
+        return;
     }
     if (poweroff_now || cancel_now) {
         closeOnceKeysAreUp();

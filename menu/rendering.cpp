@@ -8,6 +8,7 @@
 #include <QPen>
 #include <QPixmap>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -111,7 +112,8 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
             painter.setClipRegion(bg_opaque_cache.translated(start_x, start_y));
             // The stipple keeps its place in the picture wherever the picture stands.
             painter.setBrushOrigin(start_x, start_y);
-            painter.setPen(QPen(pen_color(line_color), 1, Qt::SolidLine));
+            // Themes without line_width, or with a width below 2, keep the one-pixel outline.
+            painter.setPen(QPen(pen_color(line_color), std::max(line_width, 1), Qt::SolidLine));
             if (h.style == Style::Focus)
                 drawWinFocusRect(painter, int(x), int(y), h.width, h.height);
             else

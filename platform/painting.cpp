@@ -3,7 +3,9 @@
 #include <QBitmap>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPaintEngine>
+#include <QPen>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
@@ -36,6 +38,12 @@ QRect reachable(const QPainter& painter)
     if (painter.hasClipping())
         area &= painter.clipBoundingRect().toAlignedRect();
     return area;
+}
+
+// The outline's width in the painter's pixels: the pen's, at least one.
+long long outlineWidth(const QPainter& painter)
+{
+    return std::max(1LL, static_cast<long long>(painter.pen().widthF()));
 }
 
 bool isMaskedAlready(const QImage& image)
@@ -74,37 +82,44 @@ void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h)
 {
     if (w <= 0 || h <= 0 || !painter.device())
         return;
+    const long long line = outlineWidth(painter);
     const long long left = x, top = y;
     const long long right = left + w - 1, bottom = top + h - 1;
     const QRect area = reachable(painter);
     if (area.isEmpty())
         return;
 
-    QVector<QPoint> dots;
+    // One pixel wide, the stipple is anchored where Qt anchors its patterns;
+    // wider, its squares start at the outline's corner, so that every item's
+    // outline looks alike wherever it stands.
     const QPoint origin = painter.brushOrigin();
-    auto dot = [&](long long px, long long py) {
-        if ((px - origin.x() + py - origin.y()) % 2 == 0)
-            dots.append(QPoint(int(px), int(py)));
+    const long long anchorX = line == 1 ? origin.x() : left, anchorY = line == 1 ? origin.y() : top;
+    const QPen pen = painter.pen();
+    if (line > 1)
+        painter.setPen(QPen(pen.color(), 1));
+    QVector<QPoint> dots;
+    auto flush = [&] {
+        if (!dots.isEmpty())
+            painter.drawPoints(dots.constData(), int(dots.size()));
+        dots.clear();
     };
-    const Span columns = clipped(left, right, area.left(), area.right());
-    // An outline one pixel high or wide has that row or column once, not twice.
-    for (long long py : {top, bottom}) {
-        if (py >= area.top() && py <= area.bottom())
+    // Row by row, and only across the visible device: the width, like the
+    // rectangle, may be anything conf.ini holds.
+    const Span rows = clipped(top, bottom, area.top(), area.bottom());
+    for (long long py = rows.first; py <= rows.last; ++py) {
+        const bool across = py < top + line || py > bottom - line || right - left + 1 <= 2 * line;
+        const Span sides[] = {{left, across ? right : left + line - 1}, {right - line + 1, right}};
+        for (int side = 0; side < (across ? 1 : 2); ++side) {
+            const Span columns = clipped(sides[side].first, sides[side].last, area.left(), area.right());
             for (long long px = columns.first; px <= columns.last; ++px)
-                dot(px, py);
-        if (bottom == top)
-            break;
+                if (((px - anchorX) / line + (py - anchorY) / line) % 2 == 0)
+                    dots.append(QPoint(int(px), int(py)));
+        }
+        if (dots.size() >= 4096)
+            flush();
     }
-    const Span rows = clipped(top + 1, bottom - 1, area.top(), area.bottom());
-    for (long long px : {left, right}) {
-        if (px >= area.left() && px <= area.right())
-            for (long long py = rows.first; py <= rows.last; ++py)
-                dot(px, py);
-        if (right == left)
-            break;
-    }
-    if (!dots.isEmpty())
-        painter.drawPoints(dots.constData(), int(dots.size()));
+    flush();
+    painter.setPen(pen);
 }
 
 void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int yRnd)
@@ -114,7 +129,21 @@ void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int 
     const QRectF outline(x, y, double(w) - 1, double(h) - 1);
     if (!outline.adjusted(0, 0, 1, 1).intersects(QRectF(reachable(painter))))
         return;
-    painter.drawRoundedRect(outline, xRnd, yRnd, Qt::RelativeSize);
+    const double line = double(outlineWidth(painter));
+    if (line == 1) {
+        painter.drawRoundedRect(outline, xRnd, yRnd, Qt::RelativeSize);
+        return;
+    }
+    // A wide pen would spread to both sides of the line; filling the band
+    // between two rounded rectangles keeps the outline inside w x h.
+    const QRectF outer(x, y, w, h);
+    const double rx = outer.width() * std::clamp(xRnd, 0, 100) / 200, ry = outer.height() * std::clamp(yRnd, 0, 100) / 200;
+    QPainterPath band;
+    band.addRoundedRect(outer, rx, ry);
+    const QRectF inner = outer.adjusted(line, line, -line, -line);
+    if (inner.width() > 0 && inner.height() > 0)
+        band.addRoundedRect(inner, std::max(rx - line, 0.0), std::max(ry - line, 0.0));
+    painter.fillPath(band, painter.pen().color());
 }
 
 void bitBlt(QPaintDevice* dst, int dx, int dy, const QPixmap* src, int sx, int sy, int sw, int sh,

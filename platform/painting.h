@@ -12,7 +12,7 @@ class QSize;
 // A theme is made for a screen's own pixels, but Qt paints in logical pixels
 // that it multiplies by the screen's scale factor. This makes one pixel of
 // the painter's coordinates one pixel of the device it draws on, whatever the
-// scale, so pictures are copied unscaled and outlines stay one pixel wide.
+// scale, so pictures are copied unscaled and outlines keep their width.
 void useDevicePixels(QPainter& painter);
 
 // The size in pixels of what the painter draws on (for a window, its backing
@@ -21,13 +21,16 @@ QSize deviceSize(const QPainter& painter);
 
 enum RasterOp { CopyROP = 0 };
 
-// A one-pixel stippled outline covering exactly w x h pixels, in the
-// painter's pen colour; every other pixel is set, like a checkerboard
-// anchored, as Qt's own patterns are, at the painter's brush origin.
+// A stippled outline inside exactly w x h pixels, in the painter's pen
+// colour and as wide as its pen (at least one pixel). One pixel wide, every
+// other pixel is set, like a checkerboard anchored, as Qt's own patterns
+// are, at the painter's brush origin; wider, squares of the pen's width
+// alternate, starting with a set one at the top-left corner.
 void drawWinFocusRect(QPainter& painter, int x, int y, int w, int h);
 
-// A one-pixel rounded outline covering exactly w x h pixels; the corner
-// radii are xRnd and yRnd percent of half the width and height.
+// A rounded outline inside exactly w x h pixels, as wide as the painter's
+// pen (at least one pixel); the corner radii are xRnd and yRnd percent of
+// half the width and height.
 void drawRoundRect(QPainter& painter, int x, int y, int w, int h, int xRnd, int yRnd);
 
 // Copies src's rectangle (sx, sy, sw, sh) to dst at (dx, dy) in dst's device

@@ -10,7 +10,7 @@ constexpr int MyZKbMain::*kFields[] = {
     &MyZKbMain::icon0_y,   &MyZKbMain::icon1_y, &MyZKbMain::width0,   &MyZKbMain::width1,
     &MyZKbMain::height0,   &MyZKbMain::height1, &MyZKbMain::reflash_x, &MyZKbMain::shut_x,
     &MyZKbMain::reboot_x,  &MyZKbMain::cancel_x, &MyZKbMain::start_x,  &MyZKbMain::start_y,
-    &MyZKbMain::line_color,
+    &MyZKbMain::line_color, &MyZKbMain::line_width,
 };
 static_assert(sizeof kFields / sizeof kFields[0] == settings::kKeyCount);
 

@@ -76,6 +76,10 @@ start_y=0
 # number: 16763904 is 0xFFCC00 (amber).
 line_color=16763904
 CONF
+    # About one pixel per 160 of the shorter side: a dotted line one pixel
+    # wide is lost on a dense screen. Below 2 the menu draws one pixel anyway.
+    outline=$(((W < H ? W : H) / 160))
+    [ "$outline" -lt 2 ] || printf '# Highlight outline width, screen pixels.\nline_width=%d\n' "$outline" >>"$conf"
 fi
 [ -r "$conf" ] || { echo "$0: cannot read $conf" >&2; exit 1; }
 
@@ -102,11 +106,13 @@ cancel_w=$(conf_value width1)
 cancel_h=$(conf_value height1)
 cancel_x=$(conf_value cancel_x)
 
-# The menu draws its 1-pixel highlight on the rectangle's border (on the last
-# row/column inside it or one past it, depending on how it rounds), so the
-# tiles stop 3 pixels short of the border: the outline then always lands on
-# plain dark background, where a bright line colour stands out.
-inset=3
+# The menu draws its highlight on the rectangle's border (on the last
+# row/column inside it or one past it, depending on how it rounds), line_width
+# pixels wide, so the tiles stop 2 pixels short of its inner edge, and at
+# least 3 short of the border: the outline then always lands on plain dark
+# background, where a bright line colour stands out.
+outline=$(sed -nE 's/^line_width=([0-9]{1,4})([^0-9].*)?$/\1/p' "$conf" | head -n 1)
+inset=$((${outline:-0} > 1 ? outline + 2 : 3))
 
 bg_top='#121822'
 bg_bottom='#090c11'

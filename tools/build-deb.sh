@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds the Debian package: tools/build-deb.sh [BUILD_DIR]
 # A build under /usr with Debian's hardening flags, packed by CPack into
-# BUILD_DIR/package/powermenu_VERSION_ARCH.deb (BUILD_DIR defaults to build/deb).
+# BUILD_DIR/package/powermenu_VERSION_ARCH.deb (BUILD_DIR defaults to build/deb
+# in the source tree; a relative one is taken from the current folder).
 # Warnings are not errors here: the hardening flags bring warnings of their
 # own, and a package build should not break on a new compiler's opinion.
 set -euo pipefail
+build=$(realpath -m -- "${1:-$(dirname "$0")/../build/deb}")
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
 ensure_deps dpkg-dev file
 
-build=${1:-build/deb}
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 echo "powermenu: configuring and building the package build in $build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF -DPOWERMENU_WERROR=OFF \
@@ -24,4 +25,4 @@ if ! (cd "$build" && cpack -G DEB) >"$build/cpack.log" 2>&1; then
 fi
 deb=$(ls "$build"/package/powermenu_*.deb)
 echo "powermenu: built $deb"
-echo "powermenu: install it with: apt install ./$deb"
+echo "powermenu: install it with: apt install $deb"

@@ -18,13 +18,23 @@ keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
 # is closed for the menu, so the item scripts, and whatever they leave
 # running, never hold it; the menu's own lock refuses a second menu
 # started any other way.
+#
+# The menu runs as root with a clean environment, as sudo gives one: a
+# variable from whoever started acpid (QT_PLUGIN_PATH, LD_PRELOAD...) could
+# make root load their code. Nobody reads the menu's messages on a device,
+# so they and the scripts' output go to the journal, tagged powermenu
+# (journalctl -t powermenu). systemd-cat hands the menu the journal's
+# stream itself, rather than a pipe to a logger that this handler would
+# wait for as long as anything a script left running holds it.
 (
     flock -n 9 || exit 0
     # Qt's own evdev handlers, not libinput, since only they read a keymap;
     # and no mouse pointer drawn over the menu.
-    QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
+    env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+        QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
         QT_QPA_FB_HIDECURSOR=1 QT_QPA_EGLFS_HIDECURSOR=1 \
         QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
+        systemd-cat -t powermenu --stderr-priority=warning \
         powermenu-launch "$theme" -platform "$platform" 9>&-
     sleep 2
 ) 9>/run/powermenu-acpid.lock &

@@ -20,7 +20,7 @@ SOURCE = Path(__file__).resolve().parents[2]
 STAGES = [["-L", "unit"], ["-LE", "unit", "-E", "^package_"]]
 
 C, R, T, M = "menu/controller.cpp", "menu/rendering.cpp", "menu/touch.cpp", "settings/conf_reader.cpp"
-P = "platform/painting.cpp"
+P, TT = "platform/painting.cpp", "app/theme_trust.cpp"
 FAULTS = [
     # name, file, text, what it becomes
     ("piece length 50", "settings/conf_reader.h", "kPieceLength = 49", "kPieceLength = 50"),
@@ -45,7 +45,7 @@ FAULTS = [
     ("Up forgets the item", C, "    case Role::Up:\n        cancel_focus = false;", "    case Role::Up:\n        cancel_focus = false; sel_index = 0;"),
     ("keys count after a confirm", C, "    if (confirm_pending())\n        return;\n\n", ""),
     ("a confirmed cancel can be undone", C, "sel_index >= kItemCount || cancel_now;", "sel_index >= kItemCount;"),
-    ("F2 after a confirm still runs", C, " && isVisible()", ""),
+    ("F2 after a confirm still runs", C, " && !isClosing()", ""),
     ("scripts 1 and 2 swapped", C, '"./item1.sh", "./item2.sh"', '"./item2.sh", "./item1.sh"'),
     ("cancel runs the item", C, "if (poweroff_now || cancel_now) {", "if (poweroff_now) {"),
     ("no pause before the script", C, "kPowerOffShownMs = 100", "kPowerOffShownMs = 1"),
@@ -56,8 +56,11 @@ FAULTS = [
     ("pressed item drawn as focus", R, "menu.sel_index < 3 ? Style::Focus : Style::Pressed", "Style::Focus"),
     ("cancel highlight uses height0", R, "menu.width1, menu.height1", "menu.width1, menu.height0"),
     ("stale picture cache", R, "bg_image.cacheKey() != bg_pixmap_key", "bg_pixmap_cache.isNull()"),
-    ("stipple on odd pixels", P, "py - origin.y()) % 2 == 0", "py - origin.y()) % 2 != 0"),
+    ("stipple on odd pixels", P, "(py - anchorY) / line) % 2 == 0", "(py - anchorY) / line) % 2 != 0"),
     ("focus outline a pixel wider", P, "right = left + w - 1", "right = left + w"),
+    ("line_width ignored", R, "std::max(line_width, 1)", "1"),
+    ("wide focus squares anchored at the picture", P, "line == 1 ? origin.x() : left, anchorY = line == 1 ? origin.y() : top", "origin.x(), anchorY = origin.y()"),
+    ("wide pressed outline a pixel narrower", P, "outer.adjusted(line, line, -line, -line)", "outer.adjusted(line - 1, line - 1, 1 - line, 1 - line)"),
     ("faint pixels drawn", P, "qAlpha(line[x]) >= 128", "qAlpha(line[x]) >= 1"),
     ("transparent pixels copied", P, ": QPainter::CompositionMode_SourceOver", ": QPainter::CompositionMode_Source"),
     ("window not full screen", "platform/ZKbMainWidget.cpp", "setGeometry(screen()->geometry());", "(void)screen();"),
@@ -72,10 +75,24 @@ FAULTS = [
     ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
     ("slide off still confirms", T, " || !contains(*this, kTargets[target], device_position(*this, *e))", ""),
     ("taps count after a confirm", T, "confirm_pending() ? kNoTarget : ", ""),
-    ("exit status 0", "app/main.cpp", "    return argc;", "    return 0;"),
-    ("no lock taken", "app/main.cpp", "    if (!lock_theme_folder())\n        return 1;\n", ""),
+    ("exit status 0", "app/main.cpp", "    return status;", "    return 0;"),
+    ("no lock taken", "app/main.cpp", "    if (const int refused = lock_theme_folder())\n        return refused;\n", ""),
+    ("theme not checked at start", "app/main.cpp", "untrusted_theme(); !why.empty()", "untrusted_theme(); false"),
+    ("script not checked before it runs", C, "    if (why.empty())\n        why = untrusted_theme_file", "    if (false)\n        why = untrusted_theme_file"),
+    ("everyone's write bit ignored", TT, "if (info.st_mode & S_IWOTH)", "if (false)"),
+    ("any group may write", TT, "(info.st_mode & S_IWGRP) && !owners_private_group", "false && !owners_private_group"),
+    ("no group may write", TT, "!owners_private_group(info.st_gid, info.st_uid)", "!(owners_private_group(info.st_gid, info.st_uid) && false)"),
+    ("links judged by themselves", TT, "if (!S_ISLNK(link.st_mode)) {", "if (true) {"),
+    ("sticky folders not trusted", TT, "&& !sticky_and_trusted)", "&& !(sticky_and_trusted && false))"),
+    ("script started through system()", C, "return run_item_script(kCommands[item]);", "return std::system(kCommands[item]) & 0;"),
+    ("failed starts not retried", "menu/item_script.cpp", "kRetryFor{kRetrySeconds * 1000}", "kRetryFor{0}"),
+    ("lock folder of someone else's used", "app/instance_lock.cpp", "    if (folder.unsafe) {", "    if (false) {"),
     ("SIGPIPE kills", "app/main.cpp", "    std::signal(SIGPIPE, [](int) {});\n", ""),
-    ("check finds nothing wrong", "tools/check/main.cpp", "problems.empty() ? 0 : 1", "0"),
+    ("check finds nothing wrong", "tools/check/main.cpp", "return fails ? 1 : 0;", "return fails ? 0 : 0;"),
+    ("check: partial coverage a problem", "tools/check/theme_files.cpp", '" DIR",\n                Severity::Warning', '" DIR",\n                Severity::Problem'),
+    ("check: --strict ignored", "tools/check/main.cpp", "strict || f.severity", "f.severity"),
+    ("tools: Qt's runtime folder note shown", "tools/common/runtime_dir_note.cpp", "if (!message", "if (true || !message"),
+    ("check passes files others can change", "tools/check/theme_files.cpp", "untrusted_theme_file(name); !why.empty()", "untrusted_theme_file(name); false"),
     ("preview presses item 1 for item 0", "tools/preview/menu_screens.cpp", '{kStart, {0, false, false, false}, {3,', '{kStart, {0, false, false, false}, {4,'),
     ("launcher: missing theme is status 1", "launcher/powermenu-launch.in", "(see powermenu-launch --help).\" >&2\n    exit 2", "(see powermenu-launch --help).\" >&2\n    exit 1"),
 ]

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # What the .deb holds and says about itself: its files and their modes, its
-# computed dependencies, the paths baked into the launcher, and a changelog
-# that matches its version.
-#   test-package-contents.sh DEB [EXTRA_PROGRAM...]
+# computed dependencies and a changelog that matches its version; and that
+# its build installed under another prefix, or its files moved elsewhere,
+# still make a theme and start the menu in it.
+#   test-package-contents.sh DEB BUILD_DIR [EXTRA_PROGRAM...]
 # EXTRA_PROGRAM: the theme tools this source tree builds, each expected in
 # /usr/bin with a man page.
 set -uo pipefail
 source "$(dirname "$0")/checks.sh"
-deb=$1
-shift
+deb=$1 build=$2
+shift 2
 
 work=$(mktemp -d /tmp/powermenu-deb-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -48,6 +49,7 @@ for program in "$@"; do
     expected+=("-rwxr-xr-x /usr/bin/$program" "-rw-r--r-- /usr/share/man/man1/$program.1.gz")
 done
 
+dpkg-deb -x "$deb" "$work/root"
 listing=$(dpkg-deb -c "$deb") || { echo "FAIL: dpkg-deb cannot list $deb"; exit 1; }
 files=$(awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $6 }' <<<"$listing" | sort)
 same "the files and their modes, nothing more" "$(printf '%s\n' "${expected[@]}" | sort)" "$files"
@@ -58,11 +60,25 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
     contains "Depends names $library with a version" "$depends" "$library (>= "
 done
 
-dpkg-deb -x "$deb" "$work/root"
-launcher=$(cat "$work/root/usr/bin/powermenu-launch")
-contains "the launcher starts the installed menu" "$launcher" "program='/usr/bin/powermenu'"
-contains "the launcher's themes are the installed ones" "$launcher" "installed_themes='/usr/share/powermenu/themes'"
+# started_in BIN THEME_DIR LAUNCH_ARG...: the launcher in BIN starts BIN's menu in THEME_DIR.
+started_in() {
+    local bin=$1 theme=$2 pid
+    shift 2
+    env -i PATH=/usr/bin:/bin HOME="$work" "$bin/powermenu-launch" "$@" -platform offscreen 2>/dev/null &
+    pid=$!
+    for _ in $(seq 50); do
+        [ "$(readlink "/proc/$pid/exe")" = "$bin/powermenu" ] && break
+        sleep 0.1
+    done
+    same "$bin/powermenu-launch $*: the menu starts in $theme" "$theme" "$(readlink "/proc/$pid/cwd")"
+    kill "$pid" && wait "$pid" 2>/dev/null
+}
 check "the launcher is valid sh" sh -n "$work/root/usr/bin/powermenu-launch"
+started_in "$work/root/usr/bin" "$work/root/usr/share/powermenu/themes/systemd" systemd
+cmake --install "$build" --prefix "$work/elsewhere" >/dev/null
+check "a theme made under another prefix" "$work/elsewhere/bin/powermenu-new-theme" --screen 320x480 "$work/mine" >/dev/null
+started_in "$work/elsewhere/bin" "$work/mine" "$work/mine"
+contains "its man pages name its themes" "$(zcat "$work/elsewhere/share/man/man1/powermenu-launch.1.gz")" "$work/elsewhere/share/powermenu/themes/default"
 
 gunzip -c "$work/root/usr/share/doc/powermenu/changelog.gz" >"$work/changelog"
 same "the changelog's latest entry is this version" "$(dpkg-deb -f "$deb" Version)" \

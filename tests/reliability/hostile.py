@@ -4,12 +4,14 @@
 Usage: hostile.py PATH/TO/powermenu [NAME...]
 Each case spoils a fresh theme, starts the menu in it under one shared Xvfb, drives it with
 real keys and checks what every case promises: not killed by a signal, no hang, exit status 1,
-and exactly the confirmed scripts run (none on cancel or F2). A case run under a fault may
-instead end with status 69 and a line that says why. tests/reliability/README.md says what each
-case guards."""
+and exactly the confirmed scripts run (none on cancel or F2). A case run under a fault injected
+into the toolkit may instead end with status 69 and a line that says why.
+tests/reliability/README.md says what each case guards."""
 
+import atexit
 import functools
 import os
+import pwd
 import random
 import shutil
 import signal
@@ -100,9 +102,15 @@ class Case:
     # A second menu in the same folder: "mine" must end at once with status 1, saying why;
     # "another user's" (its own runtime folder) must show.
     second_menu: Optional[str] = None
-    # A command the menu runs under ("{theme}" is the theme folder), e.g. strace injecting a fault:
-    # the menu then works as usual or ends with status 69 and says why.
-    under: tuple = ()
+    # The menu's status, a text its output must hold, and whether it opens its window at all.
+    status: int = 1
+    said: str = ""
+    shown: bool = True
+    # Put before the menu's command line (strace; "{theme}" is the theme folder); "stranger" runs it
+    # as the throwaway user.
+    wrap: tuple = ()
+    # A fault injected into the toolkit: the menu may instead end with status 69, saying why.
+    toolkit_fault: bool = False
 
 
 def make_theme(folder):
@@ -132,7 +140,7 @@ def conf(text):
 
 
 def every(value, keys=("icon0_y", "icon1_y", "width0", "width1", "height0", "height1", "reflash_x",
-                       "shut_x", "reboot_x", "cancel_x", "start_x", "start_y")):
+                       "shut_x", "reboot_x", "cancel_x", "start_x", "start_y", "line_width")):
     return conf("".join(f"{key}={value}\n" for key in keys) + "line_color=16763904\n")
 
 
@@ -220,7 +228,8 @@ def held_until_checked(key):
 
 
 def inject(syscall, error, when):
-    return ("strace", "-f", "-o", "/dev/null", "-e", f"inject={syscall}:error={error}:when={when}")
+    return dict(wrap=("strace", "-f", "-o", "/dev/null", "-e", f"inject={syscall}:error={error}:when={when}"),
+                toolkit_fault=True)
 
 
 def fake_bus_launcher(theme):
@@ -238,6 +247,70 @@ def leftover_holds_nothing(menu, theme):
         raise AssertionError(f"the script inherited the menu's lock or X connection: {held_fds}")
 
 
+class Skip(Exception):
+    pass
+
+
+@functools.lru_cache(maxsize=None)
+def stranger():
+    """A second user with a private group, made for this run (as root) and removed at exit."""
+    if os.geteuid() != 0:
+        raise Skip("only root can make a second user")
+    name = f"pm-hostile-{os.getpid()}"
+    subprocess.run(["useradd", "--user-group", "--no-create-home", "--shell", "/usr/sbin/nologin", name], check=True)
+    user = pwd.getpwnam(name)
+    lock_folder = f"/tmp/powermenu-{user.pw_uid}"
+    shutil.rmtree(lock_folder, ignore_errors=True)
+    atexit.register(lambda: (subprocess.run(["userdel", name]), shutil.rmtree(lock_folder, ignore_errors=True)))
+    return user
+
+
+def strangers(*paths, group_only=False, mode=None):
+    def spoil(theme):
+        for path in paths:
+            os.chown(theme / path, -1 if group_only else stranger().pw_uid, stranger().pw_gid)
+            if mode:
+                os.chmod(theme / path, mode)
+    return spoil
+
+
+def link_item2(owner, folder_mode=0o700):
+    """item2.sh becomes a link to a script of `owner`'s in a folder above the theme."""
+    def spoil(theme):
+        target = theme.parent / "elsewhere.sh"
+        shutil.move(theme / "item2.sh", target)
+        os.chown(target, owner(), -1)
+        theme.parent.chmod(folder_mode)
+        (theme / "item2.sh").symlink_to(target)
+    return spoil
+
+
+def lock_folder_taken(theme):
+    strangers(*THEME_FILES, ".")(theme)
+    shutil.rmtree(f"/tmp/powermenu-{stranger().pw_uid}", ignore_errors=True)
+    os.mkdir(f"/tmp/powermenu-{stranger().pw_uid}", 0o700)
+
+
+def then(action, *names):
+    """Calls action(menu) once the menu shows, then presses the keys."""
+    def keys(xserver, menu):
+        action(menu)
+        xserver.keys(*names, delay_ms=0)
+    return keys
+
+
+def clones_fail(when):
+    """strace on the shown menu makes its clone calls fail with EAGAIN (the calls `when` names)."""
+    def attach(menu):
+        pid = menu.proc.pid
+        subprocess.Popen(["strace", "-f", "-o", "/dev/null", "-p", str(pid), "-e",
+                          f"inject=clone,clone3:error=EAGAIN:when={when}"], stderr=subprocess.DEVNULL)
+        wait_until(lambda: "TracerPid:\t0\n" not in Path(f"/proc/{pid}/status").read_text(), "strace to attach")
+    return attach
+
+
+THEME_FILES = ("conf.ini", "velmorine.png", "poweroff.png", "item0.sh", "item1.sh", "item2.sh")
+REFUSED = dict(status=77, shown=False, runs=())
 BURST_KEYS, BURST_RUNS = burst(3000, seed=7)
 
 CASES = [
@@ -249,17 +322,39 @@ CASES = [
     Case("conf.ini values of 1,000 digits", every("9" * 1000)),
     Case("every setting INT_MAX", every(INT_MAX), keys=("Down", "Up", "Left", "Return"), runs=("item0",)),
     Case("every setting INT_MIN, cancel pressed", every(INT_MIN), keys=("Down", "Return"), runs=()),
-    Case("sizes INT_MAX, picture half off the screen",
+    Case("sizes and outline width INT_MAX, picture half off the screen",
          conf("start_x=-120\nstart_y=160\nwidth0=2147483647\nheight0=2147483647\nwidth1=2147483647\n"
-              "height1=2147483647\n"), keys=("Down", "Return"), runs=()),
+              "height1=2147483647\nline_width=2147483647\n"), keys=("Down", "Return"), runs=()),
     Case("pictures missing", replace(PICTURES, lambda p: None)),
     Case("pictures that are FIFOs", replace(PICTURES, os.mkfifo)),
     Case("pictures that are directories", replace(PICTURES, lambda p: p.mkdir())),
     Case("pictures cut in half", replace(PICTURES, lambda p: p.write_bytes(solid(240, 320, (9, 9, 9))[:400]))),
     Case("pictures declaring 30000 x 30000 pixels", replace(PICTURES, lambda p: p.write_bytes(huge_png()))),
-    Case("script missing", lambda theme: (theme / "item2.sh").unlink(), runs=()),
+    Case("script missing", lambda theme: (theme / "item2.sh").unlink(), runs=(), said="ended with status 127"),
     Case("script not executable", lambda theme: (theme / "item2.sh").chmod(0o644), runs=()),
-    Case("script killed by SIGSEGV", item2("kill -SEGV $$\n")),
+    Case("script killed by SIGSEGV", item2("kill -SEGV $$\n"), said="item2.sh ended with status 139"),
+    Case("/bin/sh cannot be executed", wrap=("strace", "-f", "-o", "/dev/null", "-P", "/bin/sh", "-e",
+         "inject=execve:error=EACCES"), runs=(), status=71, said="could not be started: Permission denied"),
+    Case("three process starts fail, the fourth runs the script", keys=then(clones_fail("1..3"), "Right", "Return")),
+    Case("every process start fails", keys=then(clones_fail("1+"), "Right", "Return"), runs=(), status=71,
+         said="Resource temporarily unavailable (tried for 2 s)"),
+    Case("item2.sh writable by everyone", lambda theme: (theme / "item2.sh").chmod(0o777),
+         said="item2.sh is writable by everyone", **REFUSED),
+    Case("the theme folder writable by everyone", lambda theme: theme.chmod(0o777),
+         said="(the theme folder) is writable by everyone", **REFUSED),
+    Case("the theme folder writable by a stranger's group", strangers(".", group_only=True, mode=0o775),
+         said="writable by the group pm-hostile", **REFUSED),
+    Case("the whole theme a stranger's", strangers(".", *THEME_FILES), said="is owned by user pm-hostile", **REFUSED),
+    Case("item2.sh a link to a stranger's file", link_item2(lambda: stranger().pw_uid),
+         said="elsewhere.sh, which item2.sh leads to", **REFUSED),
+    Case("item2.sh a link to root's file in a sticky folder like /tmp works", link_item2(lambda: 0, 0o1777)),
+    Case("item2.sh made writable by everyone after the start",
+         keys=then(lambda menu: (menu.theme / "item2.sh").chmod(0o777), "Right", "Return"), runs=(), status=77,
+         said="./item2.sh was not run"),
+    Case("a stranger's own theme, writable by their private group, works for them",
+         strangers(".", *THEME_FILES, mode=0o775), wrap=("stranger",)),
+    Case("a lock folder made by someone else is refused", lock_folder_taken, wrap=("stranger",), said="the lock folder",
+         **REFUSED),
     Case("script writes into a pipe nobody reads", item2("echo into the void\n"), closed_output=True),
     Case("script starts with SIGPIPE at its default", item2("grep '^SigIgn' /proc/$$/status > sigign.txt\n"),
          after=expect_file("sigign.txt", lambda text: not int(text.split()[1], 16) & (1 << 12),
@@ -277,11 +372,10 @@ CASES = [
     Case("a second menu in the same folder ends at once, saying why", second_menu="mine"),
     Case("another user's menu in the same folder does not block mine", second_menu="another user's"),
     Case("no session bus: no bus daemon autolaunched", fake_bus_launcher,
-         under=("env", "-u", "DBUS_SESSION_BUS_ADDRESS", "PATH={theme}/bin:/usr/bin:/bin", "XDG_RUNTIME_DIR={theme}/run"),
-         ),
+         wrap=("env", "-u", "DBUS_SESSION_BUS_ADDRESS", "PATH={theme}/bin:/usr/bin:/bin", "XDG_RUNTIME_DIR={theme}/run")),
     # Threads start in this order: the menu's picture reader, Qt's X event reader, its D-Bus connection.
-    *(Case(f"thread {when} cannot start", under=inject("clone3", "EAGAIN", when)) for when in (1, 2, 3)),
-    *(Case(name, under=inject(*fault)) for name, fault in [
+    *(Case(f"thread {when} cannot start", **inject("clone3", "EAGAIN", when)) for when in (1, 2, 3)),
+    *(Case(name, **inject(*fault)) for name, fault in [
         ("writes to the display fail from the 20th on", ("writev", "EPIPE", "20+")),
         ("writes to the display fail from the 90th on", ("writev", "EPIPE", "90+")),
         ("the 10th read from the display fails", ("recvmsg", "EIO", "10"))]),
@@ -290,15 +384,19 @@ CASES = [
 
 def run_case(xserver, program, case, theme):
     case.spoil(theme)
-    command = [arg.format(theme=theme) for arg in case.under] + [program]
+    command = [arg.format(theme=theme) for arg in case.wrap] + [program]
+    if case.wrap == ("stranger",):
+        command = ["setpriv", f"--reuid={stranger().pw_uid}", f"--regid={stranger().pw_gid}", "--init-groups",
+                   "env", "-u", "XDG_RUNTIME_DIR", program]
     with Menu(xserver, command, theme, case.closed_output) as menu:
-        if case.under:
+        if case.toolkit_fault:
             # The menu bounds a start that hangs in the toolkit to a minute.
             wait_until(lambda: xserver.find_windows("shut_down") or not menu.running(), "the window or the end", 90)
         try:
-            menu.wait_window()
+            if case.shown:
+                menu.wait_window()
         except AssertionError:
-            if not case.under:
+            if not case.toolkit_fault:
                 raise
         if case.second_menu:
             runtime = theme.parent / "another-user"
@@ -312,15 +410,16 @@ def run_case(xserver, program, case, theme):
                 if (second.describe(), said, windows()) != (("exit 1", True, 1) if mine else ("still running", False, 2)):
                     raise AssertionError(f"the second menu: {second.describe()}, said why: {said}, windows: {windows()}")
             menu.wait_window()
-        if callable(case.keys):
-            case.keys(xserver, menu)
-        else:
-            xserver.keys(*case.keys, delay_ms=0)
-        menu.wait_exit()
-    if case.under and menu.describe() != "exit 1":
-        return ended_under_fault(menu, theme)
-    if menu.describe() != "exit 1":
-        raise AssertionError(f"expected exit 1, got {menu.describe()}")
+        if case.shown:
+            case.keys(xserver, menu) if callable(case.keys) else xserver.keys(*case.keys, delay_ms=0)
+        # A refusal comes before Qt starts.
+        menu.wait_exit(60 if case.shown else 10)
+    output = (theme / "menu-output.txt").read_text()
+    if case.toolkit_fault and menu.describe() == "exit 69" and "\npowermenu: " in "\n" + output:
+        return "exit 69, saying why"
+    if menu.describe() != f"exit {case.status}" or case.said not in output:
+        raise AssertionError(f"expected exit {case.status} saying \"{case.said}\", "
+                             f"got {menu.describe()}: {output[-300:]}")
     if runs_of(theme) != case.runs:
         raise AssertionError(f"expected scripts {list(case.runs)} to run, got {list(runs_of(theme))}")
     if menu.peak_mib() > case.peak_limit_mib:
@@ -328,14 +427,6 @@ def run_case(xserver, program, case, theme):
     if case.after:
         case.after(menu, theme)
     return f"{menu.describe()}, {menu.elapsed:.1f} s, peak {menu.peak_mib()} MiB"
-
-
-def ended_under_fault(menu, theme):
-    said = (theme / "menu-output.txt").read_text()
-    if menu.describe() != "exit 69" or "\npowermenu: " not in "\n" + said:
-        raise AssertionError(f"expected the menu to work or to end with status 69 saying why; got "
-                             f"{menu.describe()}, saying {said[-300:]!r}")
-    return "exit 69, saying why"
 
 
 def main(program, names):
@@ -348,6 +439,8 @@ def main(program, names):
                 try:
                     print(f"ok   {case.name} ({run_case(xserver, program, case, make_theme(Path(work) / 'theme'))})",
                           flush=True)
+                except Skip as why:
+                    print(f"skip {case.name}: {why}", flush=True)
                 except Exception as failure:
                     failed += 1
                     print(f"FAIL {case.name}: {str(failure)[:500]}", flush=True)

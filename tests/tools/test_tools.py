@@ -14,6 +14,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from screen_picture import Picture  # noqa: E402
 
 CHECK = PREVIEW = SAMPLE = None
+# Root, cron and CI run the tools without a runtime folder; they need none and say nothing of it.
+NO_RUNTIME_DIR = {name: value for name, value in os.environ.items() if name != "XDG_RUNTIME_DIR"}
 
 
 def lines(edits):
@@ -40,7 +42,7 @@ def fifo(theme):
 
 # name, spoil, extra arguments, exit status, texts the output must hold
 CHECKS = [
-    ("the sample theme is clean", lines({}), [], 0, ["no problems found", '  shut_x              84  line 18: "shut_x=84"']),
+    ("the sample theme is clean", lines({}), ["--strict"], 0, ["no problems found", '  shut_x              84  line 18: "shut_x=84"']),
     ("a blank before '='", lines({9: "icon0_y = 104"}), [], 1, ["conf.ini line 9: icon0_y reads as 0: the blank after icon0_y"]),
     ("hexadecimal", lines({26: "line_color=0xFFCC00"}), [], 1, ["line 26: line_color=0xFFCC00 reads as 0: hexadecimal"]),
     ("text after the number", lines({11: "width0=72px"}), [], 1, ["line 11: the text \"px\" after width0's number 72 is ignored"]),
@@ -55,16 +57,22 @@ CHECKS = [
     ("colour bits above 24", lines({26: "line_color=33554431"}), [], 1, ["line_color=33554431 has bits above 0xFFFFFF"]),
     ("a highlight outside the picture", lines({19: "reboot_x=200"}), [], 1, ["line 19: the highlight of item 2 (x 200 to 271"]),
     ("a picture off the screen", lines({22: "start_x=-240"}), [], 1, ["covers x -240 to -1, y 0 to 319, wholly off"]),
-    ("a smaller screen", lines({}), ["--screen", "200x300"], 1, ["partly off the 200x300 screen"]),
+    ("a smaller screen: a warning", lines({}), ["--screen", "200x300"], 0, ["2 warnings:", "partly off the 200x300 screen"]),
     ("conf.ini a FIFO", fifo, [], 1, ["conf.ini: is not a regular file"]),
     ("files missing, unreadable, not executable", files, [], 1,
      ["item0.sh: missing", "item2.sh: not executable", "velmorine.png: missing", "poweroff.png: not a picture"]),
     ("a comment going on past a piece sets a key",
      lines({15: "# Left edges: Flash, Power off, Restart; see the cancel_x=10 before)"}), [], 1,
      ["conf.ini line 15: the comment is 68 characters long", "as a line of its own, which sets cancel_x to 10"]),
+    ("a script anyone can change", lambda theme: os.chmod(os.path.join(theme, "item1.sh"), 0o777), [], 1,
+     ["item1.sh: ", "item1.sh is writable by everyone (mode 0777); the menu refuses this theme (status 77)"]),
     ("white as -1", lines({26: "line_color=-1"}), [], 0, ["no problems found"]),
-    ("a screen the picture covers under half of", lines({}), ["--screen=480X854"], 1,
-     ["velmorine.png: the 240x320 menu picture covers 18% of the 480x854 screen"]),
+    ("a negative outline width", lines({27: "line_width=-2"}), [], 1, ["line 27: line_width=-2 is below 0"]),
+    ("an outline as wide as half the cancel button", lines({27: "line_width=22"}), [], 1,
+     ["line 27: line_width=22 fills the 152x44 highlight of the cancel button, so no picture shows inside it; make it at most 21"]),
+    ("a screen the picture covers under half of: a warning", lines({}), ["--screen=480X854"], 0,
+     ["no problems found\n1 warning:\n  velmorine.png: the 240x320 menu picture covers 18% of the 480x854 screen"]),
+    ("--strict fails on a warning", lines({}), ["--screen=480X854", "--strict"], 1, ["1 warning:"]),
     *[(f"--screen {size}", lines({}), ["--screen", size], 2, ["usage: powermenu-check"])
       for size in ("big", "4294967536x320", "16385x320")],
 ]
@@ -87,8 +95,10 @@ class Tools(unittest.TestCase):
             with self.subTest(name):
                 theme = self.theme()
                 spoil(theme)
-                done = subprocess.run([CHECK, theme, *args], capture_output=True, text=True, timeout=60)
+                done = subprocess.run([CHECK, theme, *args], capture_output=True, text=True, timeout=60,
+                                      env=NO_RUNTIME_DIR)
                 self.assertEqual(done.returncode, status, done.stdout + done.stderr)
+                self.assertNotIn("XDG_RUNTIME_DIR", done.stderr)
                 for text in texts:
                     self.assertIn(text, done.stdout + done.stderr)
 
@@ -97,7 +107,9 @@ class Tools(unittest.TestCase):
         for state, (x, y, w, h), style in PREVIEWS:
             with self.subTest(state):
                 out = os.path.join(theme, state + ".png")
-                subprocess.run([PREVIEW, theme, "-o", out, "--state", state], check=True, timeout=60)
+                done = subprocess.run([PREVIEW, theme, "-o", out, "--state", state], check=True, timeout=60,
+                                      env=NO_RUNTIME_DIR, capture_output=True, text=True)
+                self.assertNotIn("XDG_RUNTIME_DIR", done.stderr)
                 ppm = subprocess.run(["/usr/bin/convert", out, "ppm:-"], capture_output=True, check=True).stdout
                 lit = lambda *p: Picture.from_ppm(ppm).pixel(p) == AMBER
                 middle = x + w // 2

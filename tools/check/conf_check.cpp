@@ -102,7 +102,7 @@ std::size_t line_length(int line, const std::vector<Piece>& pieces)
 
 // One message for a comment whose continuation sets keys: the other checks
 // would each point at a symptom and suggest the wrong fix.
-void check_comment_continuations(const ConfCheck& conf, const std::vector<Piece>& pieces, Problems& problems)
+void check_comment_continuations(const ConfCheck& conf, const std::vector<Piece>& pieces, Findings& problems)
 {
     for (std::size_t i = 0; i < conf.settings.size(); ++i) {
         const CheckedSetting& s = conf.settings[i];
@@ -127,7 +127,7 @@ void check_comment_continuations(const ConfCheck& conf, const std::vector<Piece>
     }
 }
 
-void check_value(const CheckedSetting& s, Problems& problems)
+void check_value(const CheckedSetting& s, Findings& problems)
 {
     const settings::ValueSource& src = s.source;
     const std::string key = s.key;
@@ -184,9 +184,13 @@ void check_value(const CheckedSetting& s, Problems& problems)
             + " has bits above 0xFFFFFF, which are ignored; for the colour it gives write line_color="
             + std::to_string(colour)});
     }
+    // 0 and 1 ask for the one-pixel outline; below 0 is a slip that gives it too.
+    if (key == "line_width" && s.number.value < 0)
+        problems.push_back({"conf.ini", src.line, "line_width=" + std::to_string(s.number.value)
+            + " is below 0 and draws the one-pixel outline; write a width from 2 up, or remove the line"});
 }
 
-void check_repeats(const char* key, const CheckedSetting& s, const std::vector<Piece>& pieces, Problems& problems)
+void check_repeats(const char* key, const CheckedSetting& s, const std::vector<Piece>& pieces, Findings& problems)
 {
     for (const Piece& piece : pieces) {
         if (piece.text.empty() || piece.text[0] == '#' || piece.text.find(key) == std::string::npos)
@@ -207,7 +211,7 @@ bool sets_a_key(int line, const ConfCheck& conf)
     return false;
 }
 
-void check_lines(const std::vector<Piece>& pieces, const ConfCheck& conf, Problems& problems)
+void check_lines(const std::vector<Piece>& pieces, const ConfCheck& conf, Findings& problems)
 {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const Piece& piece = pieces[i];
@@ -328,7 +332,7 @@ ConfCheck check_conf(const std::string& path)
     const std::vector<Piece> pieces = read_pieces(file, stopped_at_limit);
     std::fclose(file);
 
-    Problems& problems = conf.problems;
+    Findings& problems = conf.problems;
     for (const CheckedSetting& s : conf.settings) {
         if (!s.source.found || in_comment_continuation(s.source, pieces))
             continue;

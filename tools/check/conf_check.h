@@ -18,7 +18,7 @@ struct ConfCheck {
     // Empty when conf.ini could be opened; otherwise why not, in a few words.
     std::string unopened;
     std::array<CheckedSetting, settings::kKeyCount> settings;
-    Problems problems;
+    Findings problems;
 
     int value(const char* key) const;
     // The line that supplies the key, 0 when none does.

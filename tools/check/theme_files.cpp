@@ -1,5 +1,7 @@
 #include "tools/check/theme_files.h"
 
+#include "app/missing_files.h"
+#include "app/theme_trust.h"
 #include "platform/picture_file.h"
 
 #include <QImage>
@@ -124,7 +126,7 @@ std::string described(const ConfCheck& conf, std::initializer_list<const char*> 
     return text;
 }
 
-void check_highlights(const ConfCheck& conf, QSize picture, Problems& problems)
+void check_highlights(const ConfCheck& conf, QSize picture, Findings& problems)
 {
     const Area inside_picture{0, 0, picture.width(), picture.height()};
     for (std::size_t i = 0; i < std::size(kHighlights); ++i) {
@@ -138,6 +140,13 @@ void check_highlights(const ConfCheck& conf, QSize picture, Problems& problems)
                     + described(conf, {h.width, h.height}) + "; both must be above 0"});
             continue;
         }
+        // An outline this wide covers its whole rectangle; both rows share their size.
+        const long long line = conf.value("line_width");
+        if ((i == 0 || i == 3) && line >= 2 && 2 * line >= std::min(area.width, area.height))
+            problems.push_back({"conf.ini", conf.line("line_width"), "line_width=" + std::to_string(line)
+                + " fills the " + std::to_string(area.width) + "x" + std::to_string(area.height) + " highlight of "
+                + (i == 0 ? "the top-row items" : h.label) + ", so no picture shows inside it; make it at most "
+                + std::to_string((std::min(area.width, area.height) - 1) / 2)});
         if (!picture.isValid() || area.inside(inside_picture))
             continue;
         problems.push_back({"conf.ini", conf.line(h.x),
@@ -150,31 +159,35 @@ void check_highlights(const ConfCheck& conf, QSize picture, Problems& problems)
     }
 }
 
-void check_on_screen(const ConfCheck& conf, const ThemeFiles& files, QSize screen, Problems& problems)
+void check_on_screen(const ConfCheck& conf, const ThemeFiles& files, QSize screen, Findings& findings)
 {
     const Area on_screen{0, 0, screen.width(), screen.height()};
     if (files.menu_picture.isValid()) {
         const Area menu{conf.value("start_x"), conf.value("start_y"), files.menu_picture.width(), files.menu_picture.height()};
+        // A picture partly off the screen may be cropped on purpose; one wholly off shows nothing.
         if (!menu.inside(on_screen))
-            problems.push_back({"conf.ini", conf.line("start_x") ? conf.line("start_x") : conf.line("start_y"),
+            findings.push_back({"conf.ini", conf.line("start_x") ? conf.line("start_x") : conf.line("start_y"),
                 "the " + size_text(files.menu_picture) + " menu picture at " + described(conf, {"start_x", "start_y"})
                 + " covers " + menu.text() + ", " + (menu.meets(on_screen) ? "partly" : "wholly") + " off the "
-                + size_text(screen) + " screen; move it, or make the picture smaller"});
+                + size_text(screen) + " screen; move it, or make the picture smaller",
+                menu.meets(on_screen) ? Severity::Warning : Severity::Problem});
         // The menu draws nothing but its pictures: a theme made for a smaller
-        // screen leaves most of a larger one black.
+        // screen leaves most of a larger one black, which a small picture may mean.
         const long long shown = menu.overlap(on_screen);
         if (shown > 0 && 2 * shown < on_screen.width * on_screen.height)
-            problems.push_back({"velmorine.png", 0, "the " + size_text(files.menu_picture) + " menu picture covers "
+            findings.push_back({"velmorine.png", 0, "the " + size_text(files.menu_picture) + " menu picture covers "
                 + std::to_string(100 * shown / (on_screen.width * on_screen.height)) + "% of the " + size_text(screen)
                 + " screen; the rest of the screen stays black; make a theme for this screen with: powermenu-new-theme --screen "
-                + size_text(screen) + " DIR"});
+                + size_text(screen) + " DIR",
+                Severity::Warning});
     }
     if (files.poweroff_picture.isValid()) {
         const Area poweroff{0, 0, files.poweroff_picture.width(), files.poweroff_picture.height()};
         if (!poweroff.inside(on_screen))
-            problems.push_back({"poweroff.png", 0, "the " + size_text(files.poweroff_picture)
+            findings.push_back({"poweroff.png", 0, "the " + size_text(files.poweroff_picture)
                 + " picture is drawn at the screen's top-left corner and is partly off the " + size_text(screen)
-                + " screen; make it at most that size"});
+                + " screen; make it at most that size",
+                Severity::Warning});
     }
 }
 
@@ -187,13 +200,20 @@ ThemeFiles check_files()
         check_picture(picture, files);
     for (int item = 0; item < int(std::size(kScripts)); ++item)
         check_script(item, files);
+    // The menu refuses to start in a theme that others can change.
+    const std::string refused = "; the menu refuses this theme (status 77): " + std::string(kOnlyRootAndYou);
+    if (const std::string why = untrusted_theme_folder(); !why.empty())
+        files.problems.push_back({"theme folder", 0, why + refused});
+    for (const char* name : kThemeFiles)
+        if (const std::string why = untrusted_theme_file(name); !why.empty())
+            files.problems.push_back({name, 0, why + refused});
     return files;
 }
 
-Problems check_layout(const ConfCheck& conf, const ThemeFiles& files, QSize screen)
+Findings check_layout(const ConfCheck& conf, const ThemeFiles& files, QSize screen)
 {
-    Problems problems;
-    check_highlights(conf, files.menu_picture, problems);
-    check_on_screen(conf, files, screen, problems);
-    return problems;
+    Findings findings;
+    check_highlights(conf, files.menu_picture, findings);
+    check_on_screen(conf, files, screen, findings);
+    return findings;
 }

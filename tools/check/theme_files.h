@@ -18,11 +18,11 @@ struct ThemeFiles {
     std::vector<FileStatus> files;
     QSize menu_picture;     // invalid when the picture cannot be loaded
     QSize poweroff_picture; // likewise
-    Problems problems;
+    Findings problems;
 };
 
 // Checks the pictures and scripts in the working directory, the theme's folder.
 ThemeFiles check_files();
 
 // Checks where the highlights and the pictures fall, on a screen of the given size.
-Problems check_layout(const ConfCheck& conf, const ThemeFiles& files, QSize screen);
+Findings check_layout(const ConfCheck& conf, const ThemeFiles& files, QSize screen);

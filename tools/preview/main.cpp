@@ -1,6 +1,7 @@
 // powermenu-preview: draws every screen of a theme's menu with the menu's own
 // window class, without a device.
 #include "platform/picture_file.h"
+#include "tools/common/runtime_dir_note.h"
 #include "tools/common/screen_size.h"
 #include "tools/preview/contact_sheet.h"
 #include "tools/preview/menu_screens.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv)
     // The preview needs no display: the offscreen platform paints the same pixels.
     if (!platform_given(argc, argv))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    drop_runtime_dir_note();
     QApplication app(argc, argv);
 
     std::string theme = ".";
