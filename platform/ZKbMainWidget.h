@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/held_keys.h"
+
 #include <QWidget>
 
 class QImage;
@@ -27,6 +29,12 @@ public:
     // full-screen window shows.
     QSize screenPixels() const;
 
+    // Closes the window once the keys held on it are up, at most a moment
+    // later: a release that comes after the window has gone reaches the
+    // window behind it. Calls after the first change nothing.
+    void closeOnceKeysAreUp();
+    bool isClosing() const { return closing; }
+
 protected:
     // Until WRepaintNoErase is set, each paint starts on a window cleared to
     // its background colour, except here: the device pixels that the paint
@@ -47,9 +55,14 @@ protected:
 
 private:
     void fillInNewBackingStore();
+    void closeNow();
 
     uint wflags = 0;
     const uchar* filled_in = nullptr;
+    // Repeats of a held key never reach the key handler.
+    HeldKeys held;
+    bool closing = false;
+    bool closed = false;
 };
 
 class ZMainWidget : public ZWidget {
@@ -66,8 +79,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showWithoutDecorationProbe();
-
     bool full_screen = false;
 };
 
