@@ -9,16 +9,25 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
 
+#include <cmath>
+
 namespace {
 
 // Longer than a hand holds a key that it taps, short enough not to be noticed.
 constexpr int kMostKeyUpWaitMs = 400;
+
+bool backing_store_lasts()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform == QLatin1String("offscreen");
+}
 
 } // namespace
 
@@ -50,7 +59,37 @@ void ZWidget::fillInNewBackingStore()
     if (image->constBits() == filled_in)
         return;
     filled_in = image->constBits();
-    fillInPages(filled_in, size_t(image->sizeInBytes()));
+    if (!backing_store_lasts() || !paintFillsInNewBackingStore(*image))
+        fillInPages(filled_in, size_t(image->sizeInBytes()));
+}
+
+bool ZWidget::paintFillsInNewBackingStore(const QImage&)
+{
+    return false;
+}
+
+QImage* ZWidget::lastingBackingStore()
+{
+    if (!backing_store_lasts())
+        return nullptr;
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    // QWidget::render paints through a painter redirected elsewhere.
+    QPainter probe(this);
+    if (!probe.paintEngine() || probe.paintEngine()->paintDevice() != device)
+        return nullptr;
+    return static_cast<QImage*>(device);
+}
+
+QSize ZWidget::screenPixels() const
+{
+    // Rounded up: a fraction of a pixel more costs nothing, one less would
+    // make the first paint read the picture again.
+    const QScreen* on = screen();
+    const QSizeF size = QSizeF(on->geometry().size()) * on->devicePixelRatio();
+    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
 }
 
 QRegion ZWidget::paintCoversOpaquely()

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class QImage;
 class QRegion;
 class QString;
 
@@ -24,6 +25,10 @@ public:
     uint getWFlags() const { return wflags; }
     void setWFlags(uint flags);
 
+    // The size in device pixels of the screen the window is on: the most a
+    // full-screen window shows.
+    QSize screenPixels() const;
+
     // Closes the window once the keys held on it are up, at most a moment
     // later: a release that comes after the window has gone reaches the
     // window behind it. Calls after the first change nothing.
@@ -35,6 +40,16 @@ protected:
     // its background colour, except here: the device pixels that the paint
     // will cover with opaque pixels anyway.
     virtual QRegion paintCoversOpaquely();
+
+    // A new backing store is filled in at once before the first paint on
+    // it, unless the paint says that it fills it in itself.
+    virtual bool paintFillsInNewBackingStore(const QImage& store);
+
+    // During a paint: the window's backing store when the paint draws on it
+    // and it is one image in memory that keeps its pixels from one paint to
+    // the next (X11, and Qt's offscreen platform), else null: under Wayland
+    // buffers take turns, and the window may be rendered into something else.
+    QImage* lastingBackingStore();
 
     bool event(QEvent* e) override;
 
