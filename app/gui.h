@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/ZKbMainWidget.h"
+#include "platform/window_picture.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QRegion>
+#include <QVector>
 
 #include <cstdio>
 
@@ -58,6 +60,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     QRegion paintCoversOpaquely() override;
+    bool paintFillsInNewBackingStore(const QImage& store) override;
 
 private slots:
     void keyPressEvent(QKeyEvent* e) override;
@@ -75,10 +78,23 @@ private:
     // button, -1 for nothing.
     int pressed_target = -1;
 
+    // bg_image holds only the part of bg_file that was on the screen (its
+    // offset() is where that part lies in the picture, bg_whole the picture's
+    // size); bg_pixmap reads more of it when a paint at `at` on `device`
+    // pixels shows more.
+    const char* bg_file = "velmorine.png";
+    QSize bg_whole;
+
     // Drawing caches (menu/rendering.cpp): bg_image as a pixmap and its
     // opaque pixels, made again only when bg_image has changed, and whether
     // "poweroff.png" was read.
-    const QPixmap& bg_pixmap();
+    const QPixmap& bg_pixmap(QPoint at, QSize device);
+
+    // The menu picture, drawn; where its opaque pixels are on the window.
+    QRegion draw_menu_picture(QSize device);
+    bool moves_into(const QImage& store) const;
+    QVector<QRect> highlight_areas(QSize store) const;
+    WindowPicture bg_in_window;
     QPixmap bg_pixmap_cache;
     QRegion bg_opaque_cache;
     qint64 bg_pixmap_key = 0;

@@ -4,6 +4,7 @@
 #include "app/theme_trust.h"
 #include "platform/ZApplication.h"
 #include "platform/picture_file.h"
+#include "platform/toolkit_failure.h"
 
 #include <csignal>
 #include <cstdio>
@@ -27,10 +28,12 @@ int main(int argc, char** argv)
     // The menu picture needs nothing from Qt, and decoding it is the longest
     // step of the start; the window takes it when it loads the picture.
     PictureReadAhead menu_picture("velmorine.png");
+    end_where_the_toolkit_cannot_run();
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* window = new MyZKbMain;
     app->setMainWidget(window);
     window->show();
+    toolkit_started();
     // Non-zero only when a confirmed item's script was not run.
     const int failure = app->exec();
     delete window;

@@ -51,7 +51,7 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
     if (!binding)
         return;
     if (binding->role == Role::Close) {
-        close();
+        closeOnceKeysAreUp();
         return;
     }
     if (confirm_pending())
@@ -118,17 +118,17 @@ void MyZKbMain::slotTimeout()
 
     if (send_cmd_now) {
         const int item = sel_index - kItemCount;
-        // A hidden window was closed by F2 after the confirm: that is a
-        // cancel, even if this timer fires before the event loop has ended.
-        const int failure = item >= 0 && item < kItemCount && isVisible() ? run_script(item) : 0;
+        // F2 after the confirm is a cancel, even if this timer fires while
+        // the window waits for F2 to come up.
+        const int failure = item >= 0 && item < kItemCount && !isClosing() ? run_script(item) : 0;
         if (failure)
             QApplication::exit(failure);
         else
-            QApplication::quit();
+            closeOnceKeysAreUp();
         return;
     }
     if (poweroff_now || cancel_now) {
-        QApplication::quit();
+        closeOnceKeysAreUp();
         return;
     }
     poweroff_now = true;

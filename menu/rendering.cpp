@@ -57,10 +57,23 @@ bool fits_int(long long value)
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
+// What the paint draws on: the window's backing store, or whatever the
+// window is being rendered into.
+QSize paint_target_size(QWidget* window)
+{
+    QPainter probe(window);
+    return deviceSize(probe);
+}
+
 } // namespace
 
-const QPixmap& MyZKbMain::bg_pixmap()
+const QPixmap& MyZKbMain::bg_pixmap(QPoint at, QSize device)
 {
+    // A larger screen, or the menu picture at the corner when there is no
+    // power-off picture, shows parts that were not read.
+    const QRect needed = shownPart(at, device) & QRect(QPoint(0, 0), bg_whole);
+    if (!needed.isEmpty() && !QRect(bg_image.offset(), bg_image.size()).contains(needed))
+        loadPicturePart(bg_image, bg_whole, QString::fromLatin1(bg_file), needed);
     // Converting a phone-sized picture costs milliseconds, and the picture
     // only changes when the power-off picture replaces it.
     if (bg_image.cacheKey() != bg_pixmap_key) {
@@ -71,29 +84,95 @@ const QPixmap& MyZKbMain::bg_pixmap()
     return bg_pixmap_cache;
 }
 
+// An opaque picture that covers the whole store can live there alone
+// (platform/window_picture.h): its 0xffRRGGBB pixels read the same in
+// either 32-bit format the store may have.
+bool MyZKbMain::moves_into(const QImage& store) const
+{
+    const long long x = 0LL + start_x + bg_image.offset().x(), y = 0LL + start_y + bg_image.offset().y();
+    return !poweroff_now && bg_image.format() == QImage::Format_RGB32
+        && (store.format() == QImage::Format_RGB32 || store.format() == QImage::Format_ARGB32_Premultiplied)
+        && x <= 0 && y <= 0 && x + bg_image.width() >= store.width() && y + bg_image.height() >= store.height();
+}
+
+bool MyZKbMain::paintFillsInNewBackingStore(const QImage& store)
+{
+    return moves_into(store);
+}
+
+// What a later paint must put back: the band inside each target's edge
+// where a focus outline is drawn, line_width deep (a pressed one is only
+// ever followed by the power-off picture or the end).
+QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
+{
+    const int targets[][4] = {{reflash_x, icon0_y, width0, height0}, {shut_x, icon0_y, width0, height0},
+                              {reboot_x, icon0_y, width0, height0}, {cancel_x, icon1_y, width1, height1}};
+    QVector<QRect> areas;
+    auto add = [&](long long left, long long top, long long right, long long bottom) {
+        left = std::max(0LL, left), top = std::max(0LL, top);
+        right = std::min<long long>(store.width(), right), bottom = std::min<long long>(store.height(), bottom);
+        if (left < right && top < bottom)
+            areas.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
+    };
+    const long long deep = std::max<long long>(line_width, 1);
+    for (const auto& t : targets) {
+        const long long left = 0LL + start_x + t[0], top = 0LL + start_y + t[1];
+        const long long right = left + t[2], bottom = top + t[3];
+        add(left, top, right, top + deep);
+        add(left, bottom - deep, right, bottom);
+        add(left, top + deep, left + deep, bottom - deep);
+        add(right - deep, top + deep, right, bottom - deep);
+    }
+    return areas;
+}
+
+QRegion MyZKbMain::draw_menu_picture(QSize device)
+{
+    QImage* store = lastingBackingStore();
+    if (store && bg_in_window.isIn(*store)) {
+        bg_in_window.restore(*store);
+        return QRegion(store->rect());
+    }
+    const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
+    const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
+    if (!reaches_window(pixmap, placed.x(), placed.y(), device))
+        return {};
+    if (store && moves_into(*store)) {
+        bg_pixmap_cache = QPixmap();
+        // Pixels that someone else still holds are copied, not taken.
+        bg_in_window.moveInto(*store, placed, bg_image, highlight_areas(store->size()), bg_image.isDetached());
+        bg_image = QImage();
+        return QRegion(store->rect());
+    }
+    bitBlt(this, placed.x(), placed.y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
+    return bg_opaque_cache.translated(placed);
+}
+
 QRegion MyZKbMain::paintCoversOpaquely()
 {
     if (poweroff_now)
         return {};
-    const QPixmap& pixmap = bg_pixmap();
-    if (!reaches_window(pixmap, start_x, start_y, size() * devicePixelRatio()))
-        return {};
-    return bg_opaque_cache.translated(start_x, start_y);
+    const QSize device = size() * devicePixelRatio();
+    const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
+    const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
+    return reaches_window(pixmap, placed.x(), placed.y(), device) ? bg_opaque_cache.translated(placed) : QRegion();
 }
 
 void MyZKbMain::paintEvent(QPaintEvent* e)
 {
     setWFlags(getWFlags() | WRepaintNoErase);
+    const QSize device = paint_target_size(this);
     if (poweroff_now) {
         // The file does not change while the menu ends: read it once.
         if (!poweroff_read) {
-            loadImage(bg_image, QStringLiteral("poweroff.png"));
+            if (loadPicturePart(bg_image, bg_whole, QStringLiteral("poweroff.png"), shownPart({0, 0}, device)))
+                bg_file = "poweroff.png";
             poweroff_read = true;
         }
-        bitBlt(this, 0, 0, &bg_pixmap(), 0, 0, -1, -1, CopyROP, false);
+        const QPixmap& pixmap = bg_pixmap({0, 0}, device);
+        bitBlt(this, bg_image.offset().x(), bg_image.offset().y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
     } else {
-        const QPixmap& pixmap = bg_pixmap();
-        bitBlt(this, start_x, start_y, &pixmap, 0, 0, -1, -1, CopyROP, false);
+        const QRegion opaque = draw_menu_picture(device);
         QPainter painter(this);
         useDevicePixels(painter);
         // The highlight's pen is opaque, so drawing it straight onto the
@@ -108,8 +187,8 @@ void MyZKbMain::paintEvent(QPaintEvent* e)
         const Highlight h = highlight_for(*this);
         const long long x = 0LL + start_x + h.x;
         const long long y = 0LL + start_y + h.y;
-        if (reaches_window(pixmap, start_x, start_y, deviceSize(painter)) && fits_int(x) && fits_int(y)) {
-            painter.setClipRegion(bg_opaque_cache.translated(start_x, start_y));
+        if (!opaque.isEmpty() && fits_int(x) && fits_int(y)) {
+            painter.setClipRegion(opaque);
             // The stipple keeps its place in the picture wherever the picture stands.
             painter.setBrushOrigin(start_x, start_y);
             // Themes without line_width, or with a width below 2, keep the one-pixel outline.

@@ -6,11 +6,30 @@
 
 #include <QBackingStore>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QRegion>
 #include <QScreen>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+// Longer than a hand holds a key that it taps, short enough not to be noticed.
+constexpr int kMostKeyUpWaitMs = 400;
+
+bool backing_store_lasts()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform == QLatin1String("offscreen");
+}
+
+} // namespace
 
 ZWidget::ZWidget(QWidget* parent)
     : QWidget(parent)
@@ -40,7 +59,37 @@ void ZWidget::fillInNewBackingStore()
     if (image->constBits() == filled_in)
         return;
     filled_in = image->constBits();
-    fillInPages(filled_in, size_t(image->sizeInBytes()));
+    if (!backing_store_lasts() || !paintFillsInNewBackingStore(*image))
+        fillInPages(filled_in, size_t(image->sizeInBytes()));
+}
+
+bool ZWidget::paintFillsInNewBackingStore(const QImage&)
+{
+    return false;
+}
+
+QImage* ZWidget::lastingBackingStore()
+{
+    if (!backing_store_lasts())
+        return nullptr;
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    // QWidget::render paints through a painter redirected elsewhere.
+    QPainter probe(this);
+    if (!probe.paintEngine() || probe.paintEngine()->paintDevice() != device)
+        return nullptr;
+    return static_cast<QImage*>(device);
+}
+
+QSize ZWidget::screenPixels() const
+{
+    // Rounded up: a fraction of a pixel more costs nothing, one less would
+    // make the first paint read the picture again.
+    const QScreen* on = screen();
+    const QSizeF size = QSizeF(on->geometry().size()) * on->devicePixelRatio();
+    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
 }
 
 QRegion ZWidget::paintCoversOpaquely()
@@ -48,8 +97,43 @@ QRegion ZWidget::paintCoversOpaquely()
     return {};
 }
 
+void ZWidget::closeOnceKeysAreUp()
+{
+    if (closing)
+        return;
+    closing = true;
+    if (!held.anyDown())
+        closeNow();
+    else
+        QTimer::singleShot(kMostKeyUpWaitMs, this, &ZWidget::closeNow);
+}
+
+void ZWidget::closeNow()
+{
+    if (closed)
+        return;
+    closed = true;
+    close();
+}
+
 bool ZWidget::event(QEvent* e)
 {
+    switch (e->type()) {
+    case QEvent::KeyPress:
+        if (!held.pressed(*static_cast<QKeyEvent*>(e)))
+            return true;
+        break;
+    case QEvent::KeyRelease:
+        held.released(*static_cast<QKeyEvent*>(e));
+        if (closing && !held.anyDown())
+            closeNow();
+        break;
+    case QEvent::WindowDeactivate:
+        held.forget();
+        break;
+    default:
+        break;
+    }
     if (e->type() == QEvent::Paint)
         fillInNewBackingStore();
     if (e->type() == QEvent::Paint && !(wflags & WRepaintNoErase)) {
@@ -72,8 +156,55 @@ void ZMainWidget::setFullScreenMode(bool fullScreen, bool)
     full_screen = fullScreen;
 }
 
+namespace {
+
+// Sets a variable that the toolkit reads during the first show, unless the
+// user set it, and takes it back afterwards: the scripts get the
+// environment as it came.
+class SetForTheShow {
+public:
+    SetForTheShow(const char* name, const char* value, bool wanted)
+        : name(name)
+        , set_here(wanted && !qEnvironmentVariableIsSet(name))
+    {
+        if (set_here)
+            qputenv(name, value);
+    }
+    ~SetForTheShow()
+    {
+        if (set_here)
+            qunsetenv(name);
+    }
+
+private:
+    const char* name;
+    bool set_here;
+};
+
+// libdbus's own fallback when no address is set.
+bool user_bus_exists()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + "/bus"));
+}
+
+} // namespace
+
 void ZMainWidget::show()
 {
+    const QString platform = QGuiApplication::platformName();
+    // Before it decides on a title bar, Qt's Wayland client asks its OpenGL
+    // buffer integration whether one can be drawn, and loading that
+    // integration loads EGL and the Mesa driver: 80 ms of a 100 ms start
+    // under sway, for a title bar that a full-screen window never shows. Qt
+    // reads its switch once per process, at the first show.
+    const SetForTheShow no_decoration_probe("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1",
+                                            full_screen && platform.startsWith(QLatin1String("wayland")));
+    // At the first show Qt's accessibility bridge looks for the session bus.
+    // Where there is none, libdbus starts a bus daemon for the X display,
+    // which stays behind when the menu is killed; and a bus that nobody had
+    // has nobody on it to read the menu out. This address ends the search.
+    const SetForTheShow no_bus_daemon("DBUS_SESSION_BUS_ADDRESS", "disabled:", !user_bus_exists());
     if (!full_screen) {
         QWidget::show();
         return;
@@ -83,29 +214,9 @@ void ZMainWidget::show()
     // the screen's geometry. A Wayland compositor would take that size as
     // the window's first state and hold the first frame back until the
     // client answers the full-screen resize (sway waits up to 200 ms).
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (platform == QLatin1String("xcb"))
         setGeometry(screen()->geometry());
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        showWithoutDecorationProbe();
-    else
-        showFullScreen();
-}
-
-// Before it decides on a title bar, Qt's Wayland client asks its OpenGL
-// buffer integration whether one can be drawn, and loading that integration
-// loads EGL and the Mesa driver: 80 ms of a 100 ms start under sway, for a
-// title bar that a full-screen window never shows. Qt answers once per
-// process and reads its switch only then, so the switch is set around the
-// first show and taken back: the scripts get the environment as it came.
-void ZMainWidget::showWithoutDecorationProbe()
-{
-    static const char kNoDecorations[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
-    const bool set_here = !qEnvironmentVariableIsSet(kNoDecorations);
-    if (set_here)
-        qputenv(kNoDecorations, "1");
     showFullScreen();
-    if (set_here)
-        qunsetenv(kNoDecorations);
 }
 
 void ZMainWidget::showEvent(QShowEvent* event)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/held_keys.h"
+
 #include <QWidget>
 
+class QImage;
 class QRegion;
 class QString;
 
@@ -22,19 +25,44 @@ public:
     uint getWFlags() const { return wflags; }
     void setWFlags(uint flags);
 
+    // The size in device pixels of the screen the window is on: the most a
+    // full-screen window shows.
+    QSize screenPixels() const;
+
+    // Closes the window once the keys held on it are up, at most a moment
+    // later: a release that comes after the window has gone reaches the
+    // window behind it. Calls after the first change nothing.
+    void closeOnceKeysAreUp();
+    bool isClosing() const { return closing; }
+
 protected:
     // Until WRepaintNoErase is set, each paint starts on a window cleared to
     // its background colour, except here: the device pixels that the paint
     // will cover with opaque pixels anyway.
     virtual QRegion paintCoversOpaquely();
 
+    // A new backing store is filled in at once before the first paint on
+    // it, unless the paint says that it fills it in itself.
+    virtual bool paintFillsInNewBackingStore(const QImage& store);
+
+    // During a paint: the window's backing store when the paint draws on it
+    // and it is one image in memory that keeps its pixels from one paint to
+    // the next (X11, and Qt's offscreen platform), else null: under Wayland
+    // buffers take turns, and the window may be rendered into something else.
+    QImage* lastingBackingStore();
+
     bool event(QEvent* e) override;
 
 private:
     void fillInNewBackingStore();
+    void closeNow();
 
     uint wflags = 0;
     const uchar* filled_in = nullptr;
+    // Repeats of a held key never reach the key handler.
+    HeldKeys held;
+    bool closing = false;
+    bool closed = false;
 };
 
 class ZMainWidget : public ZWidget {
@@ -51,8 +79,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showWithoutDecorationProbe();
-
     bool full_screen = false;
 };
 

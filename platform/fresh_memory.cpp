@@ -63,3 +63,12 @@ void fillInPages(const void* start, std::size_t bytes)
     (void)bytes;
 #endif
 }
+
+void givePagesBack(const void* start, std::size_t bytes)
+{
+    const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = round_up(reinterpret_cast<std::uintptr_t>(start), page);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(start) + bytes) / page * page;
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+}

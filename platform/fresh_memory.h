@@ -19,3 +19,8 @@ QImage imageInFreshMemory(int width, int height, QImage::Format format);
 // such as a window's new backing store. Best effort: on a kernel that cannot,
 // the pages come one fault at a time, as they would anyway.
 void fillInPages(const void* start, std::size_t bytes);
+
+// Gives back to the system the whole pages inside memory whose contents are
+// no longer needed, such as a picture already copied elsewhere; they read as
+// zeros afterwards.
+void givePagesBack(const void* start, std::size_t bytes);

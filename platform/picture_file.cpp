@@ -8,7 +8,9 @@
 #include <QImageReader>
 #include <QString>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -16,10 +18,18 @@
 
 namespace {
 
+// Ahead of Qt the screen is not known yet: a picture of up to this many
+// decoded bytes is read whole (a 1440x3200 phone's is 17.6 MiB), a larger
+// one waits for the screen.
+constexpr qint64 kReadAheadBytes = qint64(20) << 20;
+constexpr qint64 kNoLimit = std::numeric_limits<qint64>::max();
+const QRect kEverything(0, 0, std::numeric_limits<int>::max(), std::numeric_limits<int>::max());
+
 struct OpenedPicture {
-    enum class Outcome { Unreadable, Decoded, LeftToQt };
+    enum class Outcome { Unreadable, Decoded, TooLarge, LeftToQt };
     Outcome outcome = Outcome::Unreadable;
     QImage image;
+    QSize whole;
     int fd = -1; // LeftToQt: the open file, rewound
 };
 
@@ -31,7 +41,7 @@ bool is_regular(const struct stat& info)
 // A FIFO or a device under a picture's name would block the reader forever,
 // so it is not opened; and since it could be swapped in between that check
 // and the open, the open does not wait and the open file is checked again.
-OpenedPicture open_and_decode(const QByteArray& path, bool png_first)
+OpenedPicture open_and_decode(const QByteArray& path, bool png_first, const QRect& keep, qint64 most_bytes)
 {
     OpenedPicture picture;
     struct stat info;
@@ -45,10 +55,13 @@ OpenedPicture open_and_decode(const QByteArray& path, bool png_first)
         return picture;
     }
     if (png_first) {
-        picture.image = decodePng(fd);
-        if (!picture.image.isNull()) {
+        PngPiece piece = decodePng(fd, keep, most_bytes);
+        if (piece.outcome != PngPiece::Outcome::LeftToQt) {
             close(fd);
-            picture.outcome = OpenedPicture::Outcome::Decoded;
+            picture.outcome = piece.outcome == PngPiece::Outcome::Decoded ? OpenedPicture::Outcome::Decoded
+                                                                           : OpenedPicture::Outcome::TooLarge;
+            picture.image = std::move(piece.image);
+            picture.whole = piece.whole;
             return picture;
         }
     }
@@ -61,7 +74,8 @@ OpenedPicture open_and_decode(const QByteArray& path, bool png_first)
     return picture;
 }
 
-bool load_with_qt(QImage& image, int fd, const char* format)
+// Qt's readers decode whole pictures; the part is cut out afterwards.
+bool load_with_qt(QImage& image, QSize& whole, int fd, const char* format, const QRect& wanted)
 {
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -71,11 +85,15 @@ bool load_with_qt(QImage& image, int fd, const char* format)
     QImage loaded = QImageReader(&file, format).read();
     if (loaded.isNull())
         return false;
-    image = std::move(loaded);
+    whole = loaded.size();
+    const QRect part = wanted & loaded.rect();
+    if (part.isEmpty())
+        image = QImage();
+    else
+        image = part == loaded.rect() ? std::move(loaded) : loaded.copy(part);
+    image.setOffset(part.topLeft());
     return true;
 }
-
-PictureReadAhead::Pending* active_read_ahead = nullptr;
 
 } // namespace
 
@@ -85,12 +103,46 @@ struct PictureReadAhead::Pending {
     OpenedPicture result;
 };
 
+namespace {
+
+PictureReadAhead::Pending* active_read_ahead = nullptr;
+
+bool load_part(QImage& image, QSize& whole, const QString& fileName, const char* format, const QRect& wanted)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const bool png_first = !format || qstricmp(format, "png") == 0;
+    OpenedPicture picture;
+    if (active_read_ahead && png_first && active_read_ahead->path == path) {
+        active_read_ahead->thread.join();
+        picture = std::move(active_read_ahead->result);
+        active_read_ahead->result.fd = -1;
+        active_read_ahead = nullptr;
+    }
+    if (picture.outcome == OpenedPicture::Outcome::TooLarge || picture.outcome == OpenedPicture::Outcome::Unreadable)
+        picture = open_and_decode(path, png_first, wanted, kNoLimit);
+    switch (picture.outcome) {
+    case OpenedPicture::Outcome::Decoded:
+        image = std::move(picture.image);
+        whole = picture.whole;
+        return true;
+    case OpenedPicture::Outcome::LeftToQt:
+        return load_with_qt(image, whole, picture.fd, format, wanted);
+    case OpenedPicture::Outcome::TooLarge:
+    case OpenedPicture::Outcome::Unreadable:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
 PictureReadAhead::PictureReadAhead(const char* fileName)
     : pending(new Pending{QByteArray(fileName), {}, {}})
 {
     Pending* job = pending.get();
     try {
-        job->thread = std::thread([job] { job->result = open_and_decode(job->path, true); });
+        job->thread = std::thread(
+            [job] { job->result = open_and_decode(job->path, true, kEverything, kReadAheadBytes); });
     } catch (const std::system_error&) {
         // No thread: loadImage reads the picture itself, as it would anyway.
         return;
@@ -108,27 +160,24 @@ PictureReadAhead::~PictureReadAhead()
         close(pending->result.fd);
 }
 
+bool loadPicturePart(QImage& image, QSize& whole, const QString& fileName, const QRect& wanted)
+{
+    return load_part(image, whole, fileName, nullptr, wanted);
+}
+
 bool loadImage(QImage& image, const QString& fileName, const char* format)
 {
-    const QByteArray path = QFile::encodeName(fileName);
-    const bool png_first = !format || qstricmp(format, "png") == 0;
-    OpenedPicture picture;
-    if (active_read_ahead && png_first && active_read_ahead->path == path) {
-        active_read_ahead->thread.join();
-        picture = std::move(active_read_ahead->result);
-        active_read_ahead->result.fd = -1;
-        active_read_ahead = nullptr;
-    } else {
-        picture = open_and_decode(path, png_first);
-    }
-    switch (picture.outcome) {
-    case OpenedPicture::Outcome::Decoded:
-        image = std::move(picture.image);
-        return true;
-    case OpenedPicture::Outcome::LeftToQt:
-        return load_with_qt(image, picture.fd, format);
-    case OpenedPicture::Outcome::Unreadable:
-        break;
-    }
-    return false;
+    QSize whole;
+    return load_part(image, whole, fileName, format, kEverything);
+}
+
+QRect shownPart(QPoint at, QSize device)
+{
+    const long long most = std::numeric_limits<int>::max();
+    const long long left = std::max(0LL, -(long long)at.x()), top = std::max(0LL, -(long long)at.y());
+    const long long right = std::min(most, (long long)device.width() - at.x());
+    const long long bottom = std::min(most, (long long)device.height() - at.y());
+    if (left >= right || top >= bottom)
+        return {};
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }

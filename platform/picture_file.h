@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QRect>
+#include <QSize>
+
 #include <memory>
 
 class QImage;
@@ -11,10 +14,24 @@ class QString;
 // even when it is swapped in while the picture is being opened.
 bool loadImage(QImage& image, const QString& fileName, const char* format = nullptr);
 
+// Like loadImage, but keeps in memory only the part of the picture inside
+// `wanted` (in the picture's own pixels): what the screen can show of it.
+// image.offset() is then where that part lies in the picture (it is null when
+// none of the picture is wanted), and whole the picture's size. A picture
+// far larger than the screen so costs what a screen-sized one does. The
+// part's pixels are those that loadImage gives at the same place.
+bool loadPicturePart(QImage& image, QSize& whole, const QString& fileName, const QRect& wanted);
+
+// The part of a picture placed at `at` (which may lie far outside) that a
+// device of `device` pixels shows, in the picture's own pixels.
+QRect shownPart(QPoint at, QSize device);
+
 // Starts reading a picture on a thread of its own, so that decoding it
 // overlaps Qt's start-up; the next loadImage of the same name in the same
 // working directory then takes the result (waiting for it if need be), with
-// exactly the outcome that loadImage alone would have had. The thread
+// exactly the outcome that loadImage alone would have had. A picture too
+// large to be sure that the screen shows most of it is left to the
+// loadPicturePart that knows the screen. The thread
 // touches nothing but the file and the image it makes; it has ended before
 // loadImage returns, and at the latest when this object is destroyed.
 class PictureReadAhead {

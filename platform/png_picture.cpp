@@ -12,6 +12,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -94,14 +95,37 @@ bool read_header(png_structp png, png_infop info, Layout& layout)
     return png_get_rowbytes(png, info) == size_t(layout.width) * 4;
 }
 
-bool read_rows(png_structp png, QImage& image, int passes)
+// Where the decoded rows go: rows top to top + height of the picture land
+// in `rows`, from column `left` on; every other row, and whole rows when
+// only some columns are kept, pass through `scratch`, one picture row long.
+struct RowTarget {
+    QImage& rows;
+    int top;
+    int left;
+    unsigned char* scratch;
+};
+
+bool read_rows(png_structp png, const Layout& layout, const RowTarget& to)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    for (int pass = 0; pass < passes; ++pass)
-        for (int y = 0; y < image.height(); ++y)
-            png_read_row(png, image.scanLine(y), nullptr);
-    png_read_end(png, nullptr);
+    const bool full_width = to.rows.width() == int(layout.width);
+    // An interlaced picture comes in passes over all of it; otherwise the
+    // rows below the part are never needed.
+    const int end = layout.passes > 1 ? int(layout.height) : to.top + to.rows.height();
+    for (int pass = 0; pass < layout.passes; ++pass)
+        for (int y = 0; y < end; ++y) {
+            const bool kept = y >= to.top && y < to.top + to.rows.height();
+            if (kept && full_width) {
+                png_read_row(png, to.rows.scanLine(y - to.top), nullptr);
+                continue;
+            }
+            png_read_row(png, to.scratch, nullptr);
+            if (kept)
+                std::memcpy(to.rows.scanLine(y - to.top), to.scratch + 4 * to.left, 4 * size_t(to.rows.width()));
+        }
+    if (end == int(layout.height))
+        png_read_end(png, nullptr);
     return true;
 }
 
@@ -123,37 +147,65 @@ void keep_opaque_or_clear(QImage& image)
     }
 }
 
+// An interlaced picture fills each row over several passes, so the part's
+// rows are kept whole until the last pass and cut to its columns after.
+QImage decode_part(png_structp png, const Layout& layout, const QRect& part)
+{
+    const bool whole_rows = layout.passes > 1 || part.width() == int(layout.width);
+    QImage rows = imageInFreshMemory(whole_rows ? int(layout.width) : part.width(), part.height(),
+                                     layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (rows.isNull())
+        return {};
+    std::vector<unsigned char> scratch;
+    if (part != QRect(0, 0, int(layout.width), int(layout.height)))
+        scratch.resize(size_t(layout.width) * 4);
+    if (!read_rows(png, layout, {rows, part.top(), whole_rows ? 0 : part.left(), scratch.data()}))
+        return {};
+    if (rows.width() != part.width())
+        return rows.copy(part.left(), 0, part.width(), part.height());
+    return rows;
+}
+
 } // namespace
 
-QImage decodePng(int fd)
+PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes)
 {
+    PngPiece piece;
     if (QSysInfo::ByteOrder != QSysInfo::LittleEndian)
-        return {};
+        return piece;
     FileSource source(fd);
     unsigned char signature[kSignatureSize];
     if (!read_fully(source, signature, kSignatureSize) || png_sig_cmp(signature, 0, kSignatureSize) != 0)
-        return {};
+        return piece;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, give_up, give_up);
     if (!png)
-        return {};
+        return piece;
     png_infop info = png_create_info_struct(png);
-    QImage image;
     Layout layout;
     if (info) {
         png_set_read_fn(png, &source, read_from_file);
         png_set_sig_bytes(png, kSignatureSize);
         png_set_benign_errors(png, 0);
         if (read_header(png, info, layout) && within_allocation_limit(layout.width, layout.height)) {
-            image = imageInFreshMemory(int(layout.width), int(layout.height),
-                                       layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-            if (!image.isNull() && !read_rows(png, image, layout.passes))
-                image = QImage();
+            piece.whole = QSize(int(layout.width), int(layout.height));
+            const QRect part = keep & QRect(QPoint(0, 0), piece.whole);
+            if (part.isEmpty()) {
+                piece.outcome = PngPiece::Outcome::Decoded;
+            } else if (4 * qint64(part.width()) * part.height() > mostBytes) {
+                piece.outcome = PngPiece::Outcome::TooLarge;
+            } else {
+                piece.image = decode_part(png, layout, part);
+                if (!piece.image.isNull()) {
+                    piece.outcome = PngPiece::Outcome::Decoded;
+                    piece.image.setOffset(part.topLeft());
+                }
+            }
         }
     }
     png_destroy_read_struct(&png, &info, nullptr);
-    if (image.isNull() || !layout.alpha)
-        return image;
-    keep_opaque_or_clear(image);
-    image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
-    return image;
+    if (piece.image.isNull() || !layout.alpha)
+        return piece;
+    keep_opaque_or_clear(piece.image);
+    piece.image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    return piece;
 }

@@ -80,7 +80,8 @@ class Wayland:
             shutil.chown(root, "nobody")
             for path in (runtime, config):
                 shutil.chown(path, "nobody")
-        self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK")}
+        self.env = processes.isolated_for(test, {k: v for k, v in os.environ.items()
+                                            if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK")})
         self.env.update(HOME=root, XDG_RUNTIME_DIR=runtime, WLR_BACKENDS="headless",
                         WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman")
         log = test.enterContext(open(os.path.join(root, "sway.log"), "w"))
@@ -141,7 +142,7 @@ class Vnc:
     def start(self, test, program, theme, env, *args):
         size = "x".join(map(str, self.row.size))
         menu = processes.start(test, [program, "-platform", f"vnc:size={size}:port=0", *args], cwd=theme,
-                               env={**os.environ, **env})
+                               env=processes.isolated_for(test, {**os.environ, **env}))
         port = wait_until(lambda: menu.poll() is None and listening_port(menu.pid), "the VNC server to listen")
         self.client = RfbClient(port)
         test.addCleanup(self.client.close)

@@ -35,7 +35,7 @@ class XDisplay:
                 text += os.read(read_end, 64)
         os.close(read_end)
         # What a program needs to open its window here, also when started from a Wayland session.
-        self.env = {**os.environ, "DISPLAY": f":{int(text)}", "QT_QPA_PLATFORM": "xcb"}
+        self.env = processes.isolated({**os.environ, "DISPLAY": f":{int(text)}", "QT_QPA_PLATFORM": "xcb"})
         self.env.pop("WAYLAND_DISPLAY", None)
 
     def __enter__(self):
@@ -46,6 +46,8 @@ class XDisplay:
 
     def stop(self):
         processes.stop(self._server)
+        if hasattr(self, "env"):
+            processes.fail_if_left_running(self.env)
 
     def run(self, *args):
         """Runs an X client on this display; returns its output, fails when it fails."""

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -352,6 +353,60 @@ private slots:
         QCOMPARE(screen.pixelColor(kStartX + 129, kStartY + 59), kPicture);
         QCOMPARE(screen.pixelColor(kStartX + 130, kStartY + 59), QColor(Qt::black));
         QCOMPARE(screen.pixelColor(kStartX - 1, kStartY), QColor(Qt::black));
+    }
+
+    void aPictureLargerThanTheScreenShowsAsAWholeOne_data()
+    {
+        QTest::addColumn<bool>("opaque");
+        QTest::newRow("with transparent pixels") << false;
+        QTest::newRow("opaque, moved into the window") << true;
+    }
+
+    // Only the part of the picture on the screen is read when the window is
+    // made; a larger window, and the menu picture at the corner when the
+    // power-off picture is missing, read more. An opaque one that covers the
+    // window lives in the window's own pixels, and what the focus leaves
+    // behind as it moves is put back. The pixels are always those of the
+    // whole picture.
+    void aPictureLargerThanTheScreenShowsAsAWholeOne()
+    {
+        QFETCH(bool, opaque);
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        QImage picture(screen + QSize(200, 200), opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+        QRandomGenerator noise(5);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const quint32 pixel = noise.generate();
+                picture.setPixel(x, y, pixel & 1 || opaque ? pixel | 0xff000000u : 0);
+            }
+        QVERIFY(picture.save("velmorine.png"));
+        writeFile("conf.ini", QByteArray(kConf).replace("start_x=20\nstart_y=30", "start_x=-100\nstart_y=-50") + "line_width=3\n");
+        QFile::remove("poweroff.png");
+        // Red shows where the first paint fails to erase; the window keeps
+        // the black of that erase under transparent pixels from then on.
+        auto drawn = [&](MyZKbMain& window, QSize size, QColor under = Qt::red) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(under);
+            window.resize(size);
+            window.render(&image);
+            return image;
+        };
+        for (QSize size : {screen, screen + QSize(300, 300)})
+            for (bool poweroff : {false, true}) {
+                MyZKbMain menu, whole;
+                whole.bg_image = picture;
+                menu.poweroff_now = whole.poweroff_now = poweroff;
+                QCOMPARE(drawn(menu, size), drawn(whole, size));
+            }
+        MyZKbMain menu, whole;
+        whole.bg_image = picture;
+        QVERIFY(shown(menu));
+        for (const char* keys : {"", "R", "D", "U", "L"}) {
+            press(menu, keys);
+            whole.sel_index = menu.sel_index;
+            whole.cancel_focus = menu.cancel_focus;
+            QTRY_COMPARE(screenOf(menu).convertToFormat(QImage::Format_RGB32), drawn(whole, menu.size(), Qt::black));
+        }
     }
 
     // line_width widens both outlines inward, in device pixels at any scale,

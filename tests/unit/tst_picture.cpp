@@ -44,6 +44,36 @@ private slots:
         QCOMPARE(maskedPixmap(ours).toImage(), maskedPixmap(QImage("velmorine.png")).toImage());
     }
 
+    // The menu keeps only what the screen shows of a picture: cut on every
+    // side, the part must hold the whole picture's pixels at that place.
+    void aPartHoldsTheWholePicturesPixels_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::newRow("rows of RGB") << "png24:";
+        QTest::newRow("interlaced RGBA") << "-interlace PNG png32:";
+        QTest::newRow("16-bit, read by Qt") << "-depth 16 png64:";
+    }
+
+    void aPartHoldsTheWholePicturesPixels()
+    {
+        QFETCH(QString, options);
+        QCOMPARE(QProcess::execute("convert", QStringLiteral("-size 37x23 gradient:#f00-#02f -alpha set -channel A "
+                 "-fx i/w +channel -strip %1velmorine.png").arg(options).split(' ')), 0);
+        QImage whole;
+        QVERIFY(loadImage(whole, "velmorine.png"));
+        for (const QRect wanted : {QRect(3, 2, 20, 10), QRect(-5, 7, 20, 100), QRect(40, 0, 5, 5)}) {
+            QImage part;
+            QSize size;
+            QVERIFY(loadPicturePart(part, size, "velmorine.png", wanted));
+            const QRect shown = wanted & whole.rect();
+            QCOMPARE(size, whole.size());
+            QCOMPARE(QRect(part.offset(), part.size()), shown);
+            QCOMPARE(part.isNull(), shown.isEmpty());
+            if (!shown.isEmpty())
+                QCOMPARE(part, whole.copy(shown));
+        }
+    }
+
     // The name flips between a picture and a FIFO as fast as renames go; a
     // reader that opened the FIFO would wait for a writer until CTest's timeout.
     void fifoSwappedInForThePictureNeverBlocks()
