@@ -327,8 +327,9 @@ class Walk:
 
     def fbframe(self, arguments, timeout=60):
         """One fbframe run on the device, in the theme's folder; its time in ms."""
-        line = self.m.shell(f"cd {THEME} && {HOST}/bench/fbframe -t {timeout * slower} "
-                            f"{' '.join(self.theme.probes())} {arguments}", timeout + 30)
+        # In a subshell: a longer prompt (the working folder's) would make the console wrap the typed lines.
+        line = self.m.shell(f"(cd {THEME} && {HOST}/bench/fbframe -t {timeout * slower} "
+                            f"{' '.join(self.theme.probes())} {arguments})", timeout + 30)
         match = re.search(r"content_ms=([\d.]+)", line)
         if not match:
             raise WalkFailed(f"fbframe saw no picture: {line.strip()}")
