@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Makes the disk image of a small Debian 12 device with powermenu on it:
 #   tools/device-image.sh [--base-cached] DEB CACHE_DIR
-# Prints the folder that holds disk.raw, vmlinuz and initrd.img. Two layers,
-# both kept in CACHE_DIR: a base root (debootstrap minbase, Debian's kernel,
-# systemd, acpid, everything the package depends on, and Qt's eglfs with
-# Mesa for the walk on eglfs), keyed by its
-# script and the package's Depends, and the image with the package and its
-# acpid and logind bindings installed, keyed by the package itself. So a
-# rebuilt package costs a copy and a mkfs, not a debootstrap. Needs root for
-# debootstrap and chroot; nothing is mounted. With --base-cached it only
-# says, by its status, whether the base root for DEB is already made.
+# Prints the folder that holds disk.raw, vmlinuz and initrd.img, for the
+# package's architecture (amd64 or arm64; another one's package scripts run
+# through qemu-user). Two layers, both kept in CACHE_DIR: a base root
+# (mmdebstrap minbase, Debian's kernel, systemd, acpid, everything the
+# package depends on, ImageMagick for powermenu-new-theme, and Qt's eglfs
+# with Mesa for the walk on eglfs), keyed by its script, the architecture
+# and the package's Depends, and the image with the package and its acpid
+# and logind bindings installed, keyed by the package itself. So a rebuilt
+# package costs a copy and a mkfs, not a new root. Needs root for mmdebstrap
+# and chroot; nothing is mounted. With --base-cached it only says, by its
+# status, whether the base root for DEB is already made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/debian-mirror.sh
@@ -41,29 +43,29 @@ make_base() {
     local mirror
     mirror=$(debian_mirror)
     [ -n "$mirror" ] || fail "no apt source for bookworm in /etc/apt/sources.list or /etc/apt/sources.list.d"
-    say "debootstrap: a minimal Debian 12 root from $mirror (log: $work/debootstrap.log)"
-    debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-        { tail -20 "$work/debootstrap.log" >&2; fail "debootstrap failed (log above)"; }
-
-    # The initramfs needs only what finds the root disk: the virtio disk and
-    # ext4. The list is in place before the kernel's package makes it, and
-    # --force-confold keeps it when initramfs-tools arrives.
-    mkdir -p "$root/etc/initramfs-tools/conf.d"
-    echo MODULES=list >"$root/etc/initramfs-tools/conf.d/device.conf"
-    printf '%s\n' virtio_pci virtio_blk ext4 >"$root/etc/initramfs-tools/modules"
-    say "apt: kernel, systemd, acpid, eglfs with Mesa and the package's dependencies (log: $work/apt.log)"
-    cp "$deb" "$root/tmp/powermenu.deb"
-    {
-        inside "$root" apt-get update -q &&
-            inside "$root" apt-get install -y -q --no-install-recommends -o Dpkg::Options::=--force-confold \
-                linux-image-amd64 initramfs-tools systemd-sysv udev dbus acpid /tmp/powermenu.deb \
-                libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri &&
-            inside "$root" dpkg --purge powermenu &&
-            inside "$root" apt-get clean
-    } >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; fail "apt-get failed in the root (log above)"; }
-    rm -f "$root/tmp/powermenu.deb"
+    # The package's dependencies by name (the first of any alternatives),
+    # Qt's eglfs with Mesa for the walk on eglfs, and what
+    # powermenu-new-theme draws with, since the device makes its own theme.
+    local packages
+    packages="linux-image-$arch initramfs-tools systemd-sysv udev dbus acpid"
+    packages+=" libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri imagemagick fonts-dejavu-core"
+    packages+=" $(echo "$depends" | tr ',' '\n' | sed 's/|.*//' | tr -d ' ' | tr '\n' ' ')"
+    say "mmdebstrap: a minimal Debian 12 $arch root from $mirror with $packages (log: $work/mmdebstrap.log)"
+    # The initramfs needs only what finds the root disk: the virtio disk
+    # and ext4. The list is in place before the kernel's package makes it,
+    # and force-confold keeps it when initramfs-tools arrives.
+    # A root that is only ever copied needs no fsync after each file: under
+    # qemu-user that is much of dpkg's time.
+    mmdebstrap --arch="$arch" --variant=minbase --include="${packages// /,}" --dpkgopt=force-confold \
+        --dpkgopt=force-unsafe-io \
+        --essential-hook='mkdir -p "$1/etc/initramfs-tools/conf.d" &&
+            echo MODULES=list >"$1/etc/initramfs-tools/conf.d/device.conf" &&
+            printf "%s\n" virtio_pci virtio_mmio virtio_blk ext4 >"$1/etc/initramfs-tools/modules"' \
+        bookworm "$root" "deb $mirror bookworm main" >"$work/mmdebstrap.log" 2>&1 ||
+        { tail -20 "$work/mmdebstrap.log" >&2; fail "mmdebstrap failed (log above)"; }
+    rm -f "$root/etc/dpkg/dpkg.cfg.d/99mmdebstrap"
     compgen -G "$root/boot/initrd.img-*" >/dev/null ||
-        fail "the kernel's package made no initramfs (log: $work/apt.log)"
+        fail "the kernel's package made no initramfs (log: $work/mmdebstrap.log)"
 
     # What a device with one disk, a framebuffer and a few keys never loads.
     local modules
@@ -77,12 +79,12 @@ make_base() {
     echo '/dev/vda / ext4 defaults 0 1' >"$root/etc/fstab"
     # The console is the serial port, logged in as root, so the host can ask
     # whether the machine is up; the framebuffer shows no login prompt.
-    mkdir -p "$root/etc/systemd/system/serial-getty@ttyS0.service.d"
-    cat >"$root/etc/systemd/system/serial-getty@ttyS0.service.d/autologin.conf" <<'EOF'
+    mkdir -p "$root/etc/systemd/system/serial-getty@$console.service.d"
+    cat >"$root/etc/systemd/system/serial-getty@$console.service.d/autologin.conf" <<'EOT'
 [Service]
 ExecStart=
 ExecStart=-/sbin/agetty --autologin root --noclear --keep-baud 115200 %I $TERM
-EOF
+EOT
     ln -sf /dev/null "$root/etc/systemd/system/getty@tty1.service"
     cp "$root"/boot/vmlinuz-* "$work/vmlinuz"
     cp "$root"/boot/initrd.img-* "$work/initrd.img"
@@ -94,7 +96,13 @@ EOF
 # (their names: a new version bound installs the same mirror's packages),
 # the image when anything does.
 depends=$(dpkg-deb -f "$deb" Depends | sed 's/ *([^)]*)//g')
-base_key=$({ declare -f inside make_base; echo "$depends"; } | sha256sum | cut -c1-16)
+arch=$(dpkg-deb -f "$deb" Architecture)
+case $arch in
+    amd64) console=ttyS0 ;;
+    arm64) console=ttyAMA0 ;;
+    *) fail "no device image for $arch: amd64 and arm64 only" ;;
+esac
+base_key=$({ declare -f inside make_base; echo "$arch $depends"; } | sha256sum | cut -c1-16)
 image_key=$({ cat "$0"; echo "$base_key"; sha256sum <"$deb"; } | sha256sum | cut -c1-16)
 base=$cache/base-$base_key
 image=$cache/image-$image_key

@@ -1,39 +1,76 @@
 #!/usr/bin/env bash
 # A real device, end to end, in a virtual machine:
-#   sudo tools/device-test.sh [--if-cached]
-# Builds the package (tools/build-deb.sh), makes a Debian 12 disk image with
-# it and the acpid and logind bindings from its examples (tools/device-image.sh,
-# cached in /var/cache/powermenu-device-test, keyed by the package), boots it
+#   sudo tools/device-test.sh [--if-cached] [amd64|arm64] [linuxfb] [eglfs]
+# Builds the package for the device's architecture (this machine's by
+# default; arm64, as phones are, is cross-built and emulated), makes a
+# Debian 12 disk image with it and the acpid and logind bindings from its
+# examples (tools/device-image.sh, cached in
+# /var/cache/powermenu-device-test/ARCH, keyed by the package), boots it
 # under QEMU with a 720x1440 framebuffer and walks the menu with the power
-# button and the phone's keys (tools/device_walk.py): Cancel, Restart and
-# Power off, each for real. Screenshots and the serial log go to
-# build/device-test/. With --if-cached it does nothing unless the image's
-# base root is already made (a cold run takes many minutes).
+# button and the phone's keys (tools/device_walk.py), on each Qt platform
+# named (both by default): the device makes its own full-screen theme, the
+# menu's start is timed on the framebuffer, and Cancel, Restart and Power
+# off each end it for real. Screenshots, timings and the serial log go to
+# build/device-test/ARCH/. With --if-cached it does nothing unless the
+# image's base root is already made (a cold run takes many minutes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
 
-cache=${POWERMENU_DEVICE_CACHE:-/var/cache/powermenu-device-test}
-out=build/device-test
+if_cached=false
+if [ "${1:-}" = --if-cached ]; then
+    if_cached=true
+    shift
+fi
+arch=$(dpkg --print-architecture)
+case ${1:-} in
+    amd64 | x86-64 | x86_64) arch=amd64; shift ;;
+    arm64 | aarch64) arch=arm64; shift ;;
+esac
+platforms=("$@")
+[ ${#platforms[@]} -gt 0 ] || platforms=(linuxfb eglfs)
+cache=${POWERMENU_DEVICE_CACHE:-/var/cache/powermenu-device-test}/$arch
+out=build/device-test/$arch
 # Every step of the three tools prints its time since this start.
 export POWERMENU_DEVICE_TEST_STARTED=$(date +%s)
 step() { printf 'device-test: [%4ds] %s\n' $(($(date +%s) - POWERMENU_DEVICE_TEST_STARTED)) "$*"; }
 fail() { echo "device-test: FAILED: $*" >&2; exit 1; }
 
-[ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap and chroot make the image); run it with sudo"
-ensure_deps debootstrap e2fsprogs qemu-system-x86 qemu-utils
+[ "$(id -u)" -eq 0 ] || fail "needs root (mmdebstrap and chroot make the image); run it with sudo"
+for platform in "${platforms[@]}"; do
+    case $platform in linuxfb | eglfs) ;; *) fail "no walk on the Qt platform \"$platform\": linuxfb or eglfs" ;; esac
+done
+ensure_deps mmdebstrap e2fsprogs qemu-utils imagemagick python3
+cross=()
+if [ "$arch" = arm64 ]; then
+    ensure_deps qemu-system-arm arch-test qemu-user-static binfmt-support
+    # The arm64 root's package scripts run through qemu-user.
+    mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+    [ -e /proc/sys/fs/binfmt_misc/qemu-aarch64 ] || update-binfmts --enable qemu-aarch64 ||
+        fail "cannot run arm64 programs through qemu-user (update-binfmts --enable qemu-aarch64)"
+    cross=(-DCMAKE_TOOLCHAIN_FILE="$PWD/packaging/cross/aarch64-linux-gnu.cmake")
+else
+    ensure_deps qemu-system-x86
+fi
 
-step "building the package"
-tools/build-deb.sh build/deb >/dev/null
-deb=$(ls build/deb/package/powermenu_*.deb)
-if [ "${1:-}" = --if-cached ] && ! tools/device-image.sh --base-cached "$deb" "$cache"; then
-    step "no cached device image in $cache: skipped (run tools/device-test.sh once to make it)"
+step "building the $arch package"
+tools/build-deb.sh --arch "$arch" "build/deb-$arch" >/dev/null
+deb=$(ls "build/deb-$arch"/package/powermenu_*.deb)
+if $if_cached && ! tools/device-image.sh --base-cached "$deb" "$cache"; then
+    step "no cached device image in $cache: skipped (run tools/device-test.sh $arch once to make it)"
     exit 0
 fi
+step "building the device's bench programs"
+bench=build/device-bench-$arch
+cmake -S bench/device -B "$bench" "${cross[@]}" >/dev/null && cmake --build "$bench" -j2 >/dev/null ||
+    fail "the bench programs did not build"
+# The cache's layout before it held one folder for each architecture.
+rm -rf --one-file-system "${cache%/*}"/base-* "${cache%/*}"/image-*
 
 step "making the device image (or taking it from $cache)"
 image=$(tools/device-image.sh "$deb" "$cache") || fail "no device image"
 
 step "booting it and walking the menu"
-python3 tools/device_walk.py "$image" themes/default "$out" || fail "the walk failed (serial log: $out/serial.log)"
-step "done: screenshots and serial log in $out"
+python3 tools/device_walk.py "$image" "$arch" "$bench" "$out" "${platforms[@]}" ||
+    fail "the walk failed (serial log: $out/PLATFORM/serial.log)"
+step "done: screenshots, timings and serial log in $out"

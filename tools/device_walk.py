@@ -1,20 +1,26 @@
 #!/usr/bin/env python3
 """Boots the device image under QEMU and walks the menu as a person would.
 
-    tools/device_walk.py IMAGE_DIR THEME_DIR OUT_DIR
+    tools/device_walk.py IMAGE_DIR ARCH BENCH_DIR OUT_DIR PLATFORM...
 
-IMAGE_DIR holds disk.raw, vmlinuz and initrd.img (tools/device-image.sh);
-THEME_DIR is the theme whose pictures the device shows; OUT_DIR receives
-the screenshots (PNG), the serial console's log and QEMU's own log, in one
-folder for each Qt platform.
+IMAGE_DIR holds disk.raw, vmlinuz and initrd.img (tools/device-image.sh) for
+ARCH (amd64 or arm64); BENCH_DIR the device's fbframe and qt_min
+(bench/device); OUT_DIR receives the screenshots (PNG), the theme the
+device made, the timings, the serial console's log and QEMU's own log, in
+one folder for each Qt platform.
 
-The walk runs twice, with the menu on linuxfb and on eglfs. Each time one
-machine is booted and ends three ways: Cancel (with a second press
-of the power button while the menu is open), then Restart (the serial log
-shows the restart and the next boot), then Power off (QEMU ends by itself).
-The power button is QEMU's ACPI button; the phone's volume and power keys
-are key events on its keyboard. Every step prints its time; a failed
-expectation ends that platform's walk with a message, and the status is 1.
+The walk runs once for each platform named (linuxfb, eglfs). Each time one
+machine is booted, makes its own full-screen theme where acpid's script
+finds it (powermenu-new-theme, which finds the screen's size itself), and
+ends three ways: Cancel (with a second press of the power button while the
+menu is open), then Restart (the serial log shows the restart and the next
+boot), then Power off (QEMU ends by itself). On linuxfb it also times, on
+the device, the power button's ACPI event to the menu's picture on
+/dev/fb0, and the menu's first frame beside the minimal Qt program's.
+The power button is QEMU's (ACPI on a PC, the GPIO power key on arm64);
+the phone's volume and power keys are key events on its keyboard. Every
+step prints its time; a failed expectation ends that platform's walk with
+a message, and the status is 1.
 """
 
 import json
@@ -23,6 +29,7 @@ import re
 import shutil
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -30,6 +37,16 @@ import threading
 import time
 
 SCREEN = (720, 1440)
+# The phone's screen is a plain framebuffer; its power key reaches acpid as
+# button/power both ways: the PC's ACPI button, or on arm64 the virt
+# machine's GPIO power key (gpio-keys). The virt machine has no PS/2, so
+# the phone's keys come from a virtio keyboard.
+MACHINES = {
+    "amd64": ["qemu-system-x86_64", "-vga", "none", "-device", f"bochs-display,xres={SCREEN[0]},yres={SCREEN[1]}"],
+    "arm64": ["qemu-system-aarch64", "-M", "virt", "-cpu", "cortex-a57",
+              "-device", f"virtio-gpu-pci,xres={SCREEN[0]},yres={SCREEN[1]}", "-device", "virtio-keyboard-pci"],
+}
+CONSOLES = {"amd64": "ttyS0", "arm64": "ttyAMA0"}
 # Times count from the start of tools/device-test.sh when it runs this.
 STARTED = float(os.environ.get("POWERMENU_DEVICE_TEST_STARTED", time.time()))
 
@@ -42,8 +59,18 @@ class WalkFailed(Exception):
     pass
 
 
+# Emulating another architecture is several times slower; every wait is longer by this.
+SLOWER = {"amd64": 1, "arm64": 4}
+slower = 1
+# Rounds of the first-frame timing on linuxfb, each program once a round.
+ROUNDS = 5
+THEME = "/etc/powermenu/theme"
+HOST = "/run/host"
+
+
 def wait_for(what, condition, timeout, interval=0.5):
     """Polls condition() until it returns something true, for at most timeout s."""
+    timeout *= slower
     deadline = time.monotonic() + timeout
     while True:
         result = condition()
@@ -99,6 +126,14 @@ class Theme:
         self.targets = {"Flash": top[0], "Power off": top[1], "Restart": top[2],
                         "Cancel": (s["cancel_x"], s["icon1_y"], s["width1"], s["height1"])}
 
+    def probes(self):
+        """fbframe's probe pixels: the menu picture near its four corners,
+        away from every highlight, where it is not the console's black."""
+        w, h = self.menu.width, self.menu.height
+        points = [(4, 4), (w - 5, 4), (4, h - 5), (w - 5, h - 5)]
+        colours = [(x, y, self.menu.at(x, y).hex()) for x, y in points]
+        return [f"-p {x},{y},{rgb}" for x, y, rgb in colours if rgb != "000000"]
+
     @staticmethod
     def border(x, y, w, h):
         for i in range(w):
@@ -119,8 +154,10 @@ class Theme:
             points = list(self.border(*rect))
             on_borders.update(points)
             highlighted[name] = sum(differs(x, y) for x, y in points) / len(points)
-        elsewhere = [(x, y) for y in range(0, self.menu.height, 3) for x in range(0, self.menu.width, 3)
-                     if (x, y) not in on_borders]
+        w, h = self.menu.width, self.menu.height
+        elsewhere = [(x, y) for y in range(0, h, 3) for x in range(0, w, 3) if (x, y) not in on_borders]
+        if differs(w - 1, h - 1):
+            return "the menu picture's bottom-right pixel is not on the screen's"
         stray = sum(differs(x, y) for x, y in elsewhere) / len(elsewhere)
         if stray > 0.01:
             return f"{stray:.0%} of the menu picture's pixels away from the highlights differ from velmorine.png"
@@ -133,13 +170,13 @@ class Theme:
     def check_poweroff(self, screen):
         samples = [(x, y) for y in range(0, self.poweroff.height, 4) for x in range(0, self.poweroff.width, 4)]
         same = sum(screen.at(x, y) == self.poweroff.at(x, y) for x, y in samples) / len(samples)
-        return None if same > 0.99 else f"only {same:.0%} of the screen's corner matches poweroff.png"
+        return None if same > 0.99 else f"only {same:.0%} of the screen matches poweroff.png"
 
 
 class Machine:
     """One QEMU process: its QMP socket, serial console and screen."""
 
-    def __init__(self, image, out, accel):
+    def __init__(self, image, out, accel, arch):
         self.out = out
         self.run_dir = tempfile.mkdtemp(prefix="powermenu-device-")
         self.serial_log = os.path.join(out, "serial.log")
@@ -152,12 +189,14 @@ class Machine:
         qmp_path = os.path.join(self.run_dir, "qmp")
         serial_path = os.path.join(self.run_dir, "serial")
         command = [
-            "qemu-system-x86_64", "-accel", accel, "-smp", "2", "-m", "768",
+            *MACHINES[arch], "-accel", accel, "-smp", "2", "-m", "1024",
             "-kernel", os.path.join(image, "vmlinuz"), "-initrd", os.path.join(image, "initrd.img"),
-            "-append", "root=/dev/vda rw console=ttyS0 loglevel=6 vt.global_cursor_default=0",
+            "-append", f"root=/dev/vda rw console={CONSOLES[arch]} loglevel=6 vt.global_cursor_default=0",
             "-drive", f"file={disk},format=qcow2,if=virtio",
-            "-vga", "none", "-device", f"bochs-display,xres={SCREEN[0]},yres={SCREEN[1]}",
             "-display", "none", "-nic", "none",
+            # A folder shared with the host: the theme comes out, the bench programs go in.
+            "-fsdev", f"local,id=host,path={out},security_model=none",
+            "-device", "virtio-9p-pci,fsdev=host,mount_tag=host",
             "-chardev", f"socket,id=serial0,path={serial_path},server=on,wait=off,logfile={self.serial_log}",
             "-serial", "chardev:serial0",
             "-qmp", f"unix:{qmp_path},server=on,wait=off",
@@ -255,9 +294,12 @@ class Machine:
 
 
 class Walk:
-    def __init__(self, machine, theme):
+    def __init__(self, machine, timed):
         self.m = machine
-        self.theme = theme
+        self.theme = None
+        # On linuxfb the menu draws on /dev/fb0, where fbframe sees it.
+        self.timed = timed
+        self.times = {"ACPI event to picture": [], "first frame: powermenu": [], "first frame: minimal Qt": []}
 
     def boot(self, boots):
         def booted():
@@ -267,6 +309,45 @@ class Walk:
         say(f"boot {boots}: the root shell answers on the serial console")
         wait_for("acpid running", lambda: "active" == self.m.shell("systemctl is-active acpid").strip(), 120, 2)
         say("acpid runs, with the powermenu binding")
+        self.m.shell(f"mkdir -p {HOST}; mountpoint -q {HOST} || mount -t 9p -o trans=virtio,version=9p2000.L host {HOST}")
+
+    def make_theme(self):
+        """As a phone's owner would: one command, no size given."""
+        made = self.m.shell(f"powermenu-new-theme --scripts systemd {THEME}", 120)
+        found = f"the screen of the framebuffer /dev/fb0 is {SCREEN[0]}x{SCREEN[1]}"
+        if found not in made:
+            raise WalkFailed(f"powermenu-new-theme did not find the {SCREEN[0]}x{SCREEN[1]} framebuffer: {made.strip()}")
+        say(f"powermenu-new-theme without --screen: {found}; theme made in {THEME}")
+        self.m.shell(f"mkdir -p {HOST}/theme && cp {THEME}/conf.ini {THEME}/*.png {HOST}/theme/")
+        self.theme = Theme(os.path.join(self.m.out, "theme"))
+        sizes = {(p.width, p.height) for p in (self.theme.menu, self.theme.poweroff)}
+        if sizes != {SCREEN} or self.theme.origin != (0, 0):
+            raise WalkFailed(f"the theme is not full screen: pictures {sizes} at {self.theme.origin}")
+        say("its pictures cover the whole screen; a copy is in the theme folder beside the screenshots")
+
+    def fbframe(self, arguments, timeout=60):
+        """One fbframe run on the device, in the theme's folder; its time in ms."""
+        # In a subshell: a longer prompt (the working folder's) would make the console wrap the typed lines.
+        line = self.m.shell(f"(cd {THEME} && {HOST}/bench/fbframe -t {timeout * slower} "
+                            f"{' '.join(self.theme.probes())} {arguments})", timeout + 30)
+        match = re.search(r"content_ms=([\d.]+)", line)
+        if not match:
+            raise WalkFailed(f"fbframe saw no picture: {line.strip()}")
+        return float(match.group(1))
+
+    def time_first_frames(self):
+        """The menu's first frame on linuxfb beside the minimal Qt program's,
+        alternating, started as acpid starts the menu (its environment, its theme)."""
+        env = "env QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_FB_HIDECURSOR=1"
+        programs = {"first frame: powermenu": f"-- {env} powermenu -platform linuxfb",
+                    "first frame: minimal Qt": f"-- {env} {HOST}/bench/qt_min -platform linuxfb velmorine.png"}
+        say(f"timing the first frame on linuxfb: powermenu and the minimal Qt program, {ROUNDS} rounds")
+        for round in range(ROUNDS + 1):
+            for name in sorted(programs, reverse=round % 2 == 1):
+                ms = self.fbframe(programs[name])
+                if round > 0:  # the first round fills the page cache
+                    self.times[name].append(ms)
+        say("first frames (ms): " + "; ".join(f"{n.split(': ')[1]} {v}" for n, v in self.times.items() if "first" in n))
 
     def menu_pids(self):
         return self.m.shell("pidof powermenu").split()
@@ -281,15 +362,24 @@ class Walk:
             wait_for(f"the menu with {focused} highlighted", shows, timeout, 0.5)
         except WalkFailed as e:
             raise WalkFailed(f"{e}; the last screen ({self.m.save_screen(name + '-FAILED')}): {problem[0]}")
-        say(f"screen {self.m.save_screen(name)}: the menu picture at the top-left corner, highlight on {focused}")
+        say(f"screen {self.m.save_screen(name)}: the menu picture over the whole screen, highlight on {focused}")
 
     def open_menu(self, name):
+        if self.timed:
+            self.m.shell(f"(cd {THEME} && {HOST}/bench/fbframe -t {120 * slower} {' '.join(self.theme.probes())} -e "
+                         ">/run/acpi-frame 2>&1 &)")
+            wait_for("fbframe on acpid's socket", lambda: "listening" in self.m.shell("cat /run/acpi-frame"), 30, 0.5)
         self.m.execute("system_powerdown")
         say("pressed the power button (ACPI)")
         self.expect_menu(name, "Power off", 120)
         pids = wait_for("one powermenu process", self.menu_pids, 30, 1)
         if len(pids) != 1:
             raise WalkFailed(f"{len(pids)} menus run after one press")
+        if self.timed:
+            timed = wait_for("fbframe's time", lambda: re.search(r"content_ms=([\d.]+) event=\"([^\"]*)",
+                                                                 self.m.shell("cat /run/acpi-frame")), 30, 0.5)
+            self.times["ACPI event to picture"].append(float(timed.group(1)))
+            say(f"ACPI event \"{timed.group(2)}\" to the menu's picture on /dev/fb0: {timed.group(1)} ms")
         return pids[0]
 
     def press(self, qcode, name, focused):
@@ -301,8 +391,8 @@ class Walk:
         say("ending 1: Cancel, confirmed by a second press of the power button")
         pid = self.open_menu("cancel-menu-open")
         # Refused, it ends at once with status 1; a menu that opened ends by timeout.
-        started = self.m.shell("timeout 20 powermenu-launch systemd -platform linuxfb; echo status $?")
-        if "status 1" not in started or self.menu_pids() != [pid]:
+        started = self.m.shell(f"timeout 20 powermenu-launch {THEME} -platform linuxfb; echo status $?")
+        if not re.search(r"^status 1\s*$", started, re.M) or self.menu_pids() != [pid]:
             raise WalkFailed(f"a second menu started by hand was not refused: {started.strip()}")
         say("a second menu started by hand while this one is open is refused (status 1)")
         self.press("volumedown", "cancel-focused", "Cancel")
@@ -362,15 +452,15 @@ class Walk:
             except (WalkFailed, OSError):
                 break
             if self.theme.check_poweroff(screen) is None:
-                say(f"screen {self.m.save_screen(name)}: the power-off picture at the top-left corner")
+                say(f"screen {self.m.save_screen(name)}: the power-off picture over the whole screen")
                 return
         say("the power-off picture was not caught on a screenshot (the script was quicker)")
 
 
-def kvm_works(image):
+def kvm_works(image, arch):
     """Whether KVM runs a guest here: a kernel that boots to its first
     message within a short time. /dev/kvm alone proves nothing."""
-    if not os.access("/dev/kvm", os.R_OK | os.W_OK):
+    if arch != "amd64" or not os.access("/dev/kvm", os.R_OK | os.W_OK):
         return False
     try:
         result = subprocess.run(
@@ -382,21 +472,39 @@ def kvm_works(image):
         return False
 
 
-def walk_on(platform, image, theme, out, accel):
+def report_times(walk, out):
+    """Medians of the device's timings, printed and kept in timings.txt."""
+    lines = [f"{name}: median {statistics.median(ms):.1f} ms of {len(ms)} ({', '.join(map(str, ms))})"
+             for name, ms in walk.times.items() if ms]
+    if walk.times["first frame: minimal Qt"]:
+        ratio = statistics.median(walk.times["first frame: powermenu"]) / statistics.median(
+            walk.times["first frame: minimal Qt"])
+        lines.append(f"first frame on linuxfb, powermenu / minimal Qt: {ratio:.2f}")
+    with open(os.path.join(out, "timings.txt"), "w") as f:
+        f.write("".join(line + "\n" for line in lines))
+    for line in lines:
+        say(line)
+
+
+def walk_on(platform, image, arch, bench, out, accel):
     """The three endings on one machine, the menu on the given Qt platform."""
     out = os.path.join(out, platform)
-    os.makedirs(out, exist_ok=True)
-    for old in os.listdir(out):
-        os.remove(os.path.join(out, old))
-    say(f"on {platform}: booting a machine from the image ({accel})")
-    machine = Machine(image, out, accel)
+    shutil.rmtree(out, ignore_errors=True)
+    # The folder is the device's /run/host as well: the bench programs go in, the theme comes out.
+    shutil.copytree(bench, os.path.join(out, "bench"), ignore=lambda folder, names: [
+        n for n in names if n not in ("fbframe", "qt_min")])
+    say(f"on {platform}: booting a {arch} machine from the image ({accel})")
+    machine = Machine(image, out, accel, arch)
+    walk = Walk(machine, platform == "linuxfb")
     try:
-        walk = Walk(machine, theme)
         walk.boot(1)
+        walk.make_theme()
         if platform != "linuxfb":
             # As a user would: the setting at the top of acpid's script.
             machine.shell(f"sed -i 's/^platform=linuxfb$/platform={platform}/' /etc/acpi/powermenu.sh")
             say(f"acpid's script set to platform={platform}")
+        else:
+            walk.time_first_frames()
         walk.cancel()
         walk.restart()
         walk.power_off()
@@ -406,20 +514,22 @@ def walk_on(platform, image, theme, out, accel):
         return False
     finally:
         machine.stop()
+    report_times(walk, out)
     say(f"on {platform}: all three endings proven; screenshots and logs in {out}")
     return True
 
 
 def main():
-    if len(sys.argv) != 4:
+    global slower
+    if len(sys.argv) < 6 or sys.argv[2] not in MACHINES:
         sys.exit(__doc__)
-    image, theme_dir, out = sys.argv[1:]
-    theme = Theme(theme_dir)
+    image, arch, bench, out, *platforms = sys.argv[1:]
+    slower = SLOWER[arch]
     # Stopped from outside, the walk still stops its QEMU.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    accel = "kvm" if kvm_works(image) else "tcg"
+    accel = "kvm" if kvm_works(image, arch) else "tcg"
     say(f"KVM {'runs a guest here' if accel == 'kvm' else 'is not usable here'}: booting with {accel}")
-    return 0 if all([walk_on(platform, image, theme, out, accel) for platform in ("linuxfb", "eglfs")]) else 1
+    return 0 if all([walk_on(platform, image, arch, bench, out, accel) for platform in platforms]) else 1
 
 
 if __name__ == "__main__":

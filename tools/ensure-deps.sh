@@ -16,7 +16,7 @@ ensure_deps() {
     for pkg in "${powermenu_build_packages[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
     done
-    [ ${#missing[@]} -eq 0 ] && return 0
+    [ ${#missing[@]} -eq 0 ] && [ -z "${apt_lists_stale:-}" ] && return 0
     local sudo=()
     if [ "$(id -u)" -ne 0 ]; then
         if ! command -v sudo >/dev/null; then
@@ -28,5 +28,19 @@ ensure_deps() {
     echo "powermenu: installing the missing Debian packages ${missing[*]}"
     echo "powermenu: (with what they depend on; on a fresh machine this may take several minutes)"
     "${sudo[@]}" apt-get update -q
+    apt_lists_stale=
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Cross-building for arm64 (tools/build-deb.sh --arch arm64): the cross
+# compiler, and Qt and libpng for arm64 beside the native ones. Qt's own
+# build tools run natively; the keymap compiler runs under qemu-user.
+ensure_arm64_build() {
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        echo "powermenu: adding arm64 as a foreign architecture (dpkg --add-architecture arm64)"
+        if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture arm64; else sudo dpkg --add-architecture arm64; fi
+        # The next install must see the arm64 lists.
+        apt_lists_stale=true
+    fi
+    ensure_deps g++-aarch64-linux-gnu qt6-base-dev:arm64 libpng-dev:arm64 libgl-dev:arm64 qemu-user-static
 }

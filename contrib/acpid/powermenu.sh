@@ -5,7 +5,11 @@
 # volume up: the next item, power: confirm).
 # Root, because the framebuffer and the keys are root's and the systemd
 # theme's power off and restart need no session then.
-theme=systemd
+# A theme made for this screen, with the scripts that really act
+# (powermenu-new-theme --scripts systemd /etc/powermenu/theme), else the
+# installed one, drawn for 240x320.
+theme=/etc/powermenu/theme
+[ -d "$theme" ] || theme=systemd
 # linuxfb draws on /dev/fb0; eglfs through the DRM device with Mesa
 # (apt install libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri).
 platform=linuxfb
