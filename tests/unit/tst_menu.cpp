@@ -68,6 +68,15 @@ void writePicture(const QString& name, QSize size, QColor color)
     QVERIFY(image.save(name));
 }
 
+// A menu picture whose left `opaque` columns are kPicture and whose rest is transparent.
+void writePartlyClearPicture(int opaque)
+{
+    QImage picture(200, 280, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QPainter(&picture).fillRect(0, 0, opaque, 280, kPicture);
+    QVERIFY(picture.save("velmorine.png"));
+}
+
 QByteArray scriptsRun()
 {
     QFile log("ran.log");
@@ -334,10 +343,7 @@ private slots:
     void highlightsOnlyWhereThePictureIsOpaqueInDevicePixels()
     {
         QFETCH(qreal, scale);
-        QImage picture(200, 280, QImage::Format_ARGB32);
-        picture.fill(Qt::transparent);
-        QPainter(&picture).fillRect(0, 0, 130, 280, kPicture);
-        QVERIFY(picture.save("velmorine.png"));
+        writePartlyClearPicture(130);
         // Whatever the window held before its first paint must not show through.
         QImage screen(240, 320, QImage::Format_RGB32);
         screen.fill(Qt::red);
@@ -414,10 +420,7 @@ private slots:
     void wideOutlinesOnlyWhereThePictureIsOpaque()
     {
         writeFile("conf.ini", kConf + "line_width=5\n");
-        QImage picture(200, 280, QImage::Format_ARGB32);
-        picture.fill(Qt::transparent);
-        QPainter(&picture).fillRect(0, 0, 100, 280, kPicture);
-        QVERIFY(picture.save("velmorine.png"));
+        writePartlyClearPicture(100);
         QImage screen(240, 320, QImage::Format_RGB32);
         screen.fill(Qt::red);
         screen.setDevicePixelRatio(1.5);
