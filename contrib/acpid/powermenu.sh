@@ -29,7 +29,11 @@ keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
 # so they and the scripts' output go to the journal, tagged powermenu
 # (journalctl -t powermenu). systemd-cat hands the menu the journal's
 # stream itself, rather than a pipe to a logger that this handler would
-# wait for as long as anything a script left running holds it.
+# wait for as long as anything a script left running holds it. Without a
+# journal (another init) systemd-cat would refuse to start the menu at all,
+# so there the messages go wherever acpid sends its actions' output.
+log=
+[ -S /run/systemd/journal/stdout ] && log="systemd-cat -t powermenu --stderr-priority=warning"
 (
     flock -n 9 || exit 0
     # Qt's own evdev handlers, not libinput, since only they read a keymap;
@@ -38,7 +42,6 @@ keymap=/usr/share/powermenu/keymaps/phone-keys.qmap
         QT_QPA_FB_NO_LIBINPUT=1 QT_QPA_EGLFS_NO_LIBINPUT=1 \
         QT_QPA_FB_HIDECURSOR=1 QT_QPA_EGLFS_HIDECURSOR=1 \
         QT_QPA_EVDEV_KEYBOARD_PARAMETERS="keymap=$keymap" \
-        systemd-cat -t powermenu --stderr-priority=warning \
-        powermenu-launch "$theme" -platform "$platform" 9>&-
+        $log powermenu-launch "$theme" -platform "$platform" 9>&-
     sleep 2
 ) 9>/run/powermenu-acpid.lock &
