@@ -1,6 +1,7 @@
 #include "app/instance_lock.h"
 
 #include "app/missing_files.h"
+#include "app/theme_trust.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,8 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kUnsafe = 77;
 
 // Where the lock file goes, or why there is none: `unsafe` when the folder
 // is there but someone else could plant, swap or hold a lock file in it.
@@ -42,9 +41,7 @@ LockFolder open_private_folder(const std::string& path)
         folder.problem = path + " is owned by uid " + std::to_string(info.st_uid) + ", not by you";
     } else if (info.st_mode & 077) {
         folder.unsafe = true;
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-        folder.problem = path + " is open to other users (mode " + mode + ")";
+        folder.problem = path + " is open to other users (mode " + mode_text(info.st_mode) + ")";
     } else {
         folder.fd = fd;
         return folder;
@@ -100,7 +97,7 @@ int lock_theme_folder()
         std::fprintf(stderr, "powermenu: not started: the lock folder %s; someone else may have made it to take "
                              "the lock that keeps a second menu away: remove it, or set XDG_RUNTIME_DIR to a "
                              "folder of yours alone\n", folder.problem.c_str());
-        return kUnsafe;
+        return kUntrustedTheme;
     }
     if (folder.fd < 0)
         return open_without_lock(folder.problem);

@@ -15,13 +15,6 @@
 
 namespace {
 
-std::string mode_text(mode_t mode)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
-    return text;
-}
-
 std::string user_text(uid_t uid)
 {
     const passwd* user = getpwuid(uid);
@@ -143,4 +136,11 @@ std::string untrusted_theme()
         if (why.empty())
             why = untrusted_theme_file(name);
     return why;
+}
+
+std::string mode_text(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
 }

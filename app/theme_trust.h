@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 
 // The menu refuses a theme that someone other than root and the user running
 // it can change. Under acpid it runs as root, so the scripts are what root
@@ -8,7 +9,8 @@
 // Each check says why the thing is not safe, in words for a message, or
 // gives "" when it is.
 
-// The menu's exit status when it refuses a theme, and what the refusal asks for.
+// The menu's exit status when it refuses a theme (or a lock folder that is not
+// safe), and what a refused theme asks for.
 constexpr int kUntrustedTheme = 77;
 constexpr const char* kOnlyRootAndYou = "a theme's folder and files must be changeable by root and by you alone";
 
@@ -23,3 +25,6 @@ std::string untrusted_theme_file(const char* name);
 
 // The folder, then each of its six files, up to the first that is not safe.
 std::string untrusted_theme();
+
+// A file's permission bits as ls -l's octal shows them, for messages: "0777".
+std::string mode_text(mode_t mode);
