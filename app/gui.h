@@ -20,7 +20,8 @@ class MyZKbMain : public ZKbMainWidget {
     Q_OBJECT
 
 public:
-    // Reads conf.ini and the menu picture from the working directory.
+    // Reads conf.ini from the working directory. The menu picture is read
+    // when it is first drawn (see read_menu_picture).
     MyZKbMain();
     ~MyZKbMain() override;
 
@@ -84,6 +85,9 @@ private:
     // pixels shows more.
     const char* bg_file = "velmorine.png";
     QSize bg_whole;
+    // Reads the menu picture unless that was done, or a picture was set.
+    void read_menu_picture();
+    bool bg_read = false;
 
     // Drawing caches (menu/rendering.cpp): bg_image as a pixmap and its
     // opaque pixels, made again only when bg_image has changed, and whether

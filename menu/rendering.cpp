@@ -67,8 +67,21 @@ QSize paint_target_size(QWidget* window)
 
 } // namespace
 
+// Not in the constructor: the read-ahead is still decoding the picture
+// then, and the window can be made and mapped in the meantime. Only what
+// the screen shows of it: a picture may be far larger.
+void MyZKbMain::read_menu_picture()
+{
+    if (bg_read)
+        return;
+    bg_read = true;
+    if (bg_image.isNull())
+        loadPicturePart(bg_image, bg_whole, QString::fromLatin1(bg_file), shownPart({start_x, start_y}, screenPixels()));
+}
+
 const QPixmap& MyZKbMain::bg_pixmap(QPoint at, QSize device)
 {
+    read_menu_picture();
     // A larger screen, or the menu picture at the corner when there is no
     // power-off picture, shows parts that were not read.
     const QRect needed = shownPart(at, device) & QRect(QPoint(0, 0), bg_whole);
@@ -97,6 +110,7 @@ bool MyZKbMain::moves_into(const QImage& store) const
 
 bool MyZKbMain::paintFillsInNewBackingStore(const QImage& store)
 {
+    read_menu_picture();
     return moves_into(store);
 }
 
