@@ -86,7 +86,7 @@ private:
     const char* bg_file = "velmorine.png";
     QSize bg_whole;
     // Reads the menu picture unless that was done, or a picture was set.
-    void read_menu_picture();
+    void read_menu_picture(QImage* store = nullptr);
     bool bg_read = false;
 
     // Drawing caches (menu/rendering.cpp): bg_image as a pixmap and its
@@ -96,7 +96,9 @@ private:
 
     // The menu picture, drawn; where its opaque pixels are on the window.
     QRegion draw_menu_picture(QSize device);
+    static bool covers(const QImage& store, const QImage& picture, QPoint placed);
     bool moves_into(const QImage& store) const;
+    void move_in(QImage& store);
     QVector<QRect> highlight_areas(QSize store) const;
     WindowPicture bg_in_window;
     QPixmap bg_pixmap_cache;

@@ -69,14 +69,42 @@ QSize paint_target_size(QWidget* window)
 
 // Not in the constructor: the read-ahead is still decoding the picture
 // then, and the window can be made and mapped in the meantime. Only what
-// the screen shows of it: a picture may be far larger.
-void MyZKbMain::read_menu_picture()
+// the screen shows of it: a picture may be far larger. With a store, the
+// rows already decoded move into it while the rest are still decoding.
+void MyZKbMain::read_menu_picture(QImage* store)
 {
     if (bg_read)
         return;
     bg_read = true;
-    if (bg_image.isNull())
-        loadPicturePart(bg_image, bg_whole, QString::fromLatin1(bg_file), shownPart({start_x, start_y}, screenPixels()));
+    if (!bg_image.isNull())
+        return;
+    const QRect shown = shownPart({start_x, start_y}, screenPixels());
+    const QString file = QString::fromLatin1(bg_file);
+    if (!store) {
+        loadPicturePart(bg_image, bg_whole, file, shown);
+        return;
+    }
+    bool moving = false;
+    loadPicturePart(bg_image, bg_whole, file, shown, [&](const QImage& part, int rows) {
+        const QPoint placed = QPoint(start_x, start_y) + part.offset();
+        moving = moving || covers(*store, part, placed);
+        if (moving)
+            bg_in_window.moveRows(*store, placed, part, rows, true);
+    });
+    // A picture that turned out broken is Qt's reader's image now, or none:
+    // the move starts over with it, or the paint draws over what moved in.
+    if (moving && moves_into(*store))
+        move_in(*store);
+}
+
+void MyZKbMain::move_in(QImage& store)
+{
+    bg_pixmap_cache = QPixmap();
+    // Pixels that someone else still holds are copied, not taken.
+    const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();
+    bg_in_window.moveRows(store, placed, bg_image, bg_image.height(), bg_image.isDetached());
+    bg_in_window.endMove(store, highlight_areas(store.size()));
+    bg_image = QImage();
 }
 
 const QPixmap& MyZKbMain::bg_pixmap(QPoint at, QSize device)
@@ -100,18 +128,24 @@ const QPixmap& MyZKbMain::bg_pixmap(QPoint at, QSize device)
 // An opaque picture that covers the whole store can live there alone
 // (platform/window_picture.h): its 0xffRRGGBB pixels read the same in
 // either 32-bit format the store may have.
+bool MyZKbMain::covers(const QImage& store, const QImage& picture, QPoint placed)
+{
+    const long long x = placed.x(), y = placed.y();
+    return picture.format() == QImage::Format_RGB32
+        && (store.format() == QImage::Format_RGB32 || store.format() == QImage::Format_ARGB32_Premultiplied)
+        && x <= 0 && y <= 0 && x + picture.width() >= store.width() && y + picture.height() >= store.height();
+}
+
 bool MyZKbMain::moves_into(const QImage& store) const
 {
-    const long long x = 0LL + start_x + bg_image.offset().x(), y = 0LL + start_y + bg_image.offset().y();
-    return !poweroff_now && bg_image.format() == QImage::Format_RGB32
-        && (store.format() == QImage::Format_RGB32 || store.format() == QImage::Format_ARGB32_Premultiplied)
-        && x <= 0 && y <= 0 && x + bg_image.width() >= store.width() && y + bg_image.height() >= store.height();
+    return !poweroff_now && covers(store, bg_image, QPoint(start_x, start_y) + bg_image.offset());
 }
 
 bool MyZKbMain::paintFillsInNewBackingStore(const QImage& store)
 {
-    read_menu_picture();
-    return moves_into(store);
+    QImage* lasting = lastingBackingStore();
+    read_menu_picture(lasting == &store && !poweroff_now ? lasting : nullptr);
+    return bg_in_window.isIn(store) || moves_into(store);
 }
 
 // What a later paint must put back: the band inside each target's edge
@@ -152,10 +186,7 @@ QRegion MyZKbMain::draw_menu_picture(QSize device)
     if (!reaches_window(pixmap, placed.x(), placed.y(), device))
         return {};
     if (store && moves_into(*store)) {
-        bg_pixmap_cache = QPixmap();
-        // Pixels that someone else still holds are copied, not taken.
-        bg_in_window.moveInto(*store, placed, bg_image, highlight_areas(store->size()), bg_image.isDetached());
-        bg_image = QImage();
+        move_in(*store);
         return QRegion(store->rect());
     }
     bitBlt(this, placed.x(), placed.y(), &pixmap, 0, 0, -1, -1, CopyROP, false);
@@ -166,6 +197,8 @@ QRegion MyZKbMain::paintCoversOpaquely()
 {
     if (poweroff_now)
         return {};
+    if (const QImage* store = lastingBackingStore(); store && bg_in_window.isIn(*store))
+        return QRegion(store->rect());
     const QSize device = size() * devicePixelRatio();
     const QPixmap& pixmap = bg_pixmap({start_x, start_y}, device);
     const QPoint placed = QPoint(start_x, start_y) + bg_image.offset();

@@ -137,9 +137,11 @@ bool ZWidget::event(QEvent* e)
     if (e->type() == QEvent::Paint)
         fillInNewBackingStore();
     if (e->type() == QEvent::Paint && !(wflags & WRepaintNoErase)) {
+        // Asked before the painter is made: the answer may need one of its own.
+        const QRegion covered = paintCoversOpaquely();
         QPainter painter(this);
         useDevicePixels(painter);
-        const QRegion bare = QRegion(QRect(QPoint(0, 0), deviceSize(painter))) - paintCoversOpaquely();
+        const QRegion bare = QRegion(QRect(QPoint(0, 0), deviceSize(painter))) - covered;
         for (const QRect& r : bare)
             painter.fillRect(r, palette().brush(backgroundRole()));
     }

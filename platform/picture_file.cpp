@@ -9,8 +9,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <condition_variable>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -41,7 +43,8 @@ bool is_regular(const struct stat& info)
 // A FIFO or a device under a picture's name would block the reader forever,
 // so it is not opened; and since it could be swapped in between that check
 // and the open, the open does not wait and the open file is checked again.
-OpenedPicture open_and_decode(const QByteArray& path, bool png_first, const QRect& keep, qint64 most_bytes)
+OpenedPicture open_and_decode(const QByteArray& path, bool png_first, const QRect& keep, qint64 most_bytes,
+                              const RowsDone& rows_done = {})
 {
     OpenedPicture picture;
     struct stat info;
@@ -55,7 +58,7 @@ OpenedPicture open_and_decode(const QByteArray& path, bool png_first, const QRec
         return picture;
     }
     if (png_first) {
-        PngPiece piece = decodePng(fd, keep, most_bytes);
+        PngPiece piece = decodePng(fd, keep, most_bytes, rows_done);
         if (piece.outcome != PngPiece::Outcome::LeftToQt) {
             close(fd);
             picture.outcome = piece.outcome == PngPiece::Outcome::Decoded ? OpenedPicture::Outcome::Decoded
@@ -101,18 +104,65 @@ struct PictureReadAhead::Pending {
     QByteArray path;
     std::thread thread;
     OpenedPicture result;
+    // What the decoding thread has told so far.
+    std::mutex lock;
+    std::condition_variable told;
+    QImage part;
+    int rows = 0;
+    bool ended = false;
+
+    void rowsDone(const QImage& view, int final_rows)
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            part = view;
+            rows = final_rows;
+        }
+        told.notify_one();
+    }
+
+    void end()
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            ended = true;
+        }
+        told.notify_one();
+    }
+
+    // Passes on each band of final rows until the decode has ended.
+    void follow(const RowsArriving& rows_arriving)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        int passed_on = 0;
+        for (;;) {
+            told.wait(hold, [&] { return ended || rows > passed_on; });
+            if (rows > passed_on) {
+                const QImage view = part;
+                passed_on = rows;
+                hold.unlock();
+                rows_arriving(view, passed_on);
+                hold.lock();
+            } else {
+                return;
+            }
+        }
+    }
 };
 
 namespace {
 
 PictureReadAhead::Pending* active_read_ahead = nullptr;
 
-bool load_part(QImage& image, QSize& whole, const QString& fileName, const char* format, const QRect& wanted)
+bool load_part(QImage& image, QSize& whole, const QString& fileName, const char* format, const QRect& wanted,
+               const RowsArriving& rows_arriving = {})
 {
     const QByteArray path = QFile::encodeName(fileName);
     const bool png_first = !format || qstricmp(format, "png") == 0;
     OpenedPicture picture;
     if (active_read_ahead && png_first && active_read_ahead->path == path) {
+        if (rows_arriving)
+            active_read_ahead->follow(rows_arriving);
         active_read_ahead->thread.join();
         picture = std::move(active_read_ahead->result);
         active_read_ahead->result.fd = -1;
@@ -137,12 +187,16 @@ bool load_part(QImage& image, QSize& whole, const QString& fileName, const char*
 } // namespace
 
 PictureReadAhead::PictureReadAhead(const char* fileName)
-    : pending(new Pending{QByteArray(fileName), {}, {}})
+    : pending(new Pending)
 {
     Pending* job = pending.get();
+    job->path = QByteArray(fileName);
     try {
-        job->thread = std::thread(
-            [job] { job->result = open_and_decode(job->path, true, kEverything, kReadAheadBytes); });
+        job->thread = std::thread([job] {
+            job->result = open_and_decode(job->path, true, kEverything, kReadAheadBytes,
+                                          [job](const QImage& part, int rows) { job->rowsDone(part, rows); });
+            job->end();
+        });
     } catch (const std::system_error&) {
         // No thread: loadImage reads the picture itself, as it would anyway.
         return;
@@ -160,9 +214,10 @@ PictureReadAhead::~PictureReadAhead()
         close(pending->result.fd);
 }
 
-bool loadPicturePart(QImage& image, QSize& whole, const QString& fileName, const QRect& wanted)
+bool loadPicturePart(QImage& image, QSize& whole, const QString& fileName, const QRect& wanted,
+                     const RowsArriving& rowsArriving)
 {
-    return load_part(image, whole, fileName, nullptr, wanted);
+    return load_part(image, whole, fileName, nullptr, wanted, rowsArriving);
 }
 
 bool loadImage(QImage& image, const QString& fileName, const char* format)

@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 
 class QImage;
@@ -20,7 +21,16 @@ bool loadImage(QImage& image, const QString& fileName, const char* format = null
 // none of the picture is wanted), and whole the picture's size. A picture
 // far larger than the screen so costs what a screen-sized one does. The
 // part's pixels are those that loadImage gives at the same place.
-bool loadPicturePart(QImage& image, QSize& whole, const QString& fileName, const QRect& wanted);
+//
+// While it waits for the read-ahead (see below) to decode a picture that has
+// no transparency, rowsArriving is called on this thread each time more rows
+// are final, so that they can be put to use before the last one is: with a
+// view of the part's pixels (offset() set) and how many rows, from its top,
+// are final. The image this call then gives may still be another (a picture
+// that turns out broken is left to Qt's reader, as loadImage would).
+using RowsArriving = std::function<void(const QImage& part, int rows)>;
+bool loadPicturePart(QImage& image, QSize& whole, const QString& fileName, const QRect& wanted,
+                     const RowsArriving& rowsArriving = {});
 
 // The part of a picture placed at `at` (which may lie far outside) that a
 // device of `device` pixels shows, in the picture's own pixels.

@@ -103,7 +103,16 @@ struct RowTarget {
     int top;
     int left;
     unsigned char* scratch;
+    // Told of final rows a band at a time, when they are final as soon as read.
+    const RowsDone* done;
+    const QImage* view;
 };
+
+// About 256 KiB of pixels: the band in which the window takes a picture in.
+int rows_per_report(const QImage& rows)
+{
+    return std::max(1, int((256 << 10) / rows.bytesPerLine()));
+}
 
 bool read_rows(png_structp png, const Layout& layout, const RowTarget& to)
 {
@@ -113,16 +122,20 @@ bool read_rows(png_structp png, const Layout& layout, const RowTarget& to)
     // An interlaced picture comes in passes over all of it; otherwise the
     // rows below the part are never needed.
     const int end = layout.passes > 1 ? int(layout.height) : to.top + to.rows.height();
+    const int band = rows_per_report(to.rows);
     for (int pass = 0; pass < layout.passes; ++pass)
         for (int y = 0; y < end; ++y) {
             const bool kept = y >= to.top && y < to.top + to.rows.height();
             if (kept && full_width) {
                 png_read_row(png, to.rows.scanLine(y - to.top), nullptr);
-                continue;
+            } else {
+                png_read_row(png, to.scratch, nullptr);
+                if (kept)
+                    std::memcpy(to.rows.scanLine(y - to.top), to.scratch + 4 * to.left, 4 * size_t(to.rows.width()));
             }
-            png_read_row(png, to.scratch, nullptr);
-            if (kept)
-                std::memcpy(to.rows.scanLine(y - to.top), to.scratch + 4 * to.left, 4 * size_t(to.rows.width()));
+            const int final_rows = y + 1 - to.top;
+            if (to.done && kept && (final_rows % band == 0 || final_rows == to.rows.height()))
+                (*to.done)(*to.view, final_rows);
         }
     if (end == int(layout.height))
         png_read_end(png, nullptr);
@@ -149,7 +162,7 @@ void keep_opaque_or_clear(QImage& image)
 
 // An interlaced picture fills each row over several passes, so the part's
 // rows are kept whole until the last pass and cut to its columns after.
-QImage decode_part(png_structp png, const Layout& layout, const QRect& part)
+QImage decode_part(png_structp png, const Layout& layout, const QRect& part, const RowsDone& rowsDone)
 {
     const bool whole_rows = layout.passes > 1 || part.width() == int(layout.width);
     QImage rows = imageInFreshMemory(whole_rows ? int(layout.width) : part.width(), part.height(),
@@ -159,7 +172,17 @@ QImage decode_part(png_structp png, const Layout& layout, const QRect& part)
     std::vector<unsigned char> scratch;
     if (part != QRect(0, 0, int(layout.width), int(layout.height)))
         scratch.resize(size_t(layout.width) * 4);
-    if (!read_rows(png, layout, {rows, part.top(), whole_rows ? 0 : part.left(), scratch.data()}))
+    // Transparent pixels are settled after the last row, interlaced rows in the last pass.
+    const bool rows_final_when_read = !layout.alpha && layout.passes == 1 && rowsDone;
+    // The pixels as they are written, without sharing (and so detaching) the image's own.
+    QImage view;
+    if (rows_final_when_read) {
+        view = QImage(rows.constBits(), rows.width(), rows.height(), rows.bytesPerLine(), rows.format());
+        view.setOffset(part.topLeft());
+    }
+    const RowTarget target{rows, part.top(), whole_rows ? 0 : part.left(), scratch.data(),
+                           rows_final_when_read ? &rowsDone : nullptr, &view};
+    if (!read_rows(png, layout, target))
         return {};
     if (rows.width() != part.width())
         return rows.copy(part.left(), 0, part.width(), part.height());
@@ -168,7 +191,7 @@ QImage decode_part(png_structp png, const Layout& layout, const QRect& part)
 
 } // namespace
 
-PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes)
+PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes, const RowsDone& rowsDone)
 {
     PngPiece piece;
     if (QSysInfo::ByteOrder != QSysInfo::LittleEndian)
@@ -194,7 +217,7 @@ PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes)
             } else if (4 * qint64(part.width()) * part.height() > mostBytes) {
                 piece.outcome = PngPiece::Outcome::TooLarge;
             } else {
-                piece.image = decode_part(png, layout, part);
+                piece.image = decode_part(png, layout, part, rowsDone);
                 if (!piece.image.isNull()) {
                     piece.outcome = PngPiece::Outcome::Decoded;
                     piece.image.setOffset(part.topLeft());

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <functional>
+
 // What decodePng made of a file.
 struct PngPiece {
     enum class Outcome {
@@ -30,4 +32,10 @@ struct PngPiece {
 // complaint (as far as the part goes) and whose whole picture fits Qt's
 // allocation limit; for anything else (another format, a broken file, 16-bit
 // channels) the outcome is LeftToQt.
-PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes);
+//
+// For a picture without transparency, decoded top to bottom, rowsDone is
+// told from time to time how many of the part's rows are final; `part` shows
+// them as they are decoded (offset() set) and lives as long as the image
+// that is returned. It is called on the decoding thread.
+using RowsDone = std::function<void(const QImage& part, int rows)>;
+PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes, const RowsDone& rowsDone = {});

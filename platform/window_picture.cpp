@@ -28,29 +28,43 @@ bool WindowPicture::isIn(const QImage& store) const
     return store_serial != 0 && serial_of(store) == store_serial;
 }
 
-void WindowPicture::moveInto(QImage& store, QPoint at, const QImage& picture, const QVector<QRect>& kept,
-                             bool giveBack)
+void WindowPicture::moveRows(QImage& store, QPoint at, const QImage& picture, int rows, bool giveBack)
 {
-    copies.clear();
-    for (const QRect& r : kept) {
-        const QRect part = r & store.rect() & QRect(at, picture.size());
-        if (!part.isEmpty())
-            copies.append({part.topLeft(), picture.copy(part.translated(-at))});
+    const QRect source = store.rect().translated(-at);
+    if (moving_into != serial_of(store) || moving_from != picture.constBits()) {
+        store_serial = 0;
+        moving_into = serial_of(store);
+        moving_from = picture.constBits();
+        next_row = source.top();
     }
     // Bands of 256 KiB: the store's pages are filled in a band at a time (one
     // fault each would cost as much as the copy) and the picture's given back.
-    const QRect source = store.rect().translated(-at);
     const int band = std::max(1, int((256 << 10) / picture.bytesPerLine()));
-    for (int top = source.top(); top <= source.bottom(); top += band) {
-        const int rows = std::min(band, source.bottom() + 1 - top);
-        fillInPages(store.constScanLine(top + at.y()), size_t(store.bytesPerLine()) * rows);
-        copy_rows(store, {0, top + at.y()}, picture, QRect(source.left(), top, source.width(), rows));
+    const int end = std::min(rows, source.bottom() + 1);
+    while (next_row < end) {
+        const int count = std::min(band, end - next_row);
+        fillInPages(store.constScanLine(next_row + at.y()), size_t(store.bytesPerLine()) * count);
+        copy_rows(store, {0, next_row + at.y()}, picture, QRect(source.left(), next_row, source.width(), count));
         // From the first row on: a page that straddles two bands goes with the second.
         if (giveBack)
             givePagesBack(picture.constScanLine(source.top()),
-                          size_t(picture.bytesPerLine()) * (top + rows - source.top()));
+                          size_t(picture.bytesPerLine()) * (next_row + count - source.top()));
+        next_row += count;
+    }
+}
+
+void WindowPicture::endMove(const QImage& store, const QVector<QRect>& kept)
+{
+    // The store holds the picture's pixels now, byte for byte.
+    copies.clear();
+    for (const QRect& r : kept) {
+        const QRect part = r & store.rect();
+        if (!part.isEmpty())
+            copies.append({part.topLeft(), store.copy(part)});
     }
     store_serial = serial_of(store);
+    moving_into = 0;
+    moving_from = nullptr;
 }
 
 void WindowPicture::restore(QImage& store) const

@@ -16,16 +16,25 @@ public:
     bool isIn(const QImage& store) const;
 
     // Moves picture, placed at `at` and covering the whole store, into it,
-    // keeping copies of what lies under the `kept` rectangles (in the store's
-    // pixels). With giveBack the picture's pixels are lost on the way: it
-    // should be dropped.
-    void moveInto(QImage& store, QPoint at, const QImage& picture, const QVector<QRect>& kept, bool giveBack);
+    // in steps while its rows are still arriving: each call moves what the
+    // store shows of the picture's first `rows` rows that an earlier call for
+    // the same store and picture has not moved. With giveBack the picture's
+    // pixels are lost on the way: it should be dropped. endMove then keeps
+    // copies of what lies under the `kept` rectangles (in the store's
+    // pixels); only from then on is the picture in.
+    void moveRows(QImage& store, QPoint at, const QImage& picture, int rows, bool giveBack);
+    void endMove(const QImage& store, const QVector<QRect>& kept);
 
     // Puts the kept rectangles back as they were after the move.
     void restore(QImage& store) const;
 
 private:
     qint64 store_serial = 0;
+    // The move under way: into which store, from which pixels, and the
+    // picture row it has reached.
+    qint64 moving_into = 0;
+    const uchar* moving_from = nullptr;
+    int next_row = 0;
     struct Copy {
         QPoint at;
         QImage pixels;

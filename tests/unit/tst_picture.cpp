@@ -1,7 +1,8 @@
-// The menu's own picture reader against Qt's, and against a name that
-// flips between a picture and a FIFO.
+// The menu's own picture reader against Qt's, against a name that flips
+// between a picture and a FIFO, and while its rows are still arriving.
 #include "platform/painting.h"
 #include "platform/picture_file.h"
+#include "platform/window_picture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -72,6 +73,36 @@ private slots:
             if (!shown.isEmpty())
                 QCOMPARE(part, whole.copy(shown));
         }
+    }
+
+    // Told rows must be final, in order, down to the last; the window takes
+    // them in as they come, in steps that need not end on a band.
+    void rowsMoveIntoTheWindowAsTheyArrive()
+    {
+        QImage picture(300, 700, QImage::Format_RGB32);
+        QRandomGenerator noise(3);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, noise.generate());
+        QVERIFY(picture.save("velmorine.png"));
+        QImage store(200, 500, QImage::Format_RGB32), image;
+        const QPoint at(-60, -150);
+        WindowPicture in_store;
+        int told = 0;
+        PictureReadAhead ahead("velmorine.png");
+        QSize whole;
+        QVERIFY(loadPicturePart(image, whole, "velmorine.png", picture.rect(), [&](const QImage& part, int rows) {
+            QVERIFY(rows > told);
+            QCOMPARE(part.copy(0, told, part.width(), rows - told), picture.copy(0, told, picture.width(), rows - told));
+            told = rows;
+            in_store.moveRows(store, at, part, rows / 2, false);
+            in_store.moveRows(store, at, part, rows, false);
+        }));
+        QCOMPARE(told, picture.height());
+        in_store.moveRows(store, at, image, image.height(), false);
+        in_store.endMove(store, {});
+        QVERIFY(in_store.isIn(store));
+        QCOMPARE(store, picture.copy(QRect(-at, store.size())));
     }
 
     // The name flips between a picture and a FIFO as fast as renames go; a
