@@ -134,8 +134,10 @@ bool ZWidget::event(QEvent* e)
     default:
         break;
     }
-    if (e->type() == QEvent::Paint)
+    if (e->type() == QEvent::Paint) {
+        painted = true;
         fillInNewBackingStore();
+    }
     if (e->type() == QEvent::Paint && !(wflags & WRepaintNoErase)) {
         // Asked before the painter is made: the answer may need one of its own.
         const QRegion covered = paintCoversOpaquely();
@@ -213,12 +215,20 @@ void ZMainWidget::show()
     }
     // An X server without a window manager honours no full-screen request,
     // and the window would map at its default size; so there it also asks for
-    // the screen's geometry. A Wayland compositor would take that size as
-    // the window's first state and hold the first frame back until the
-    // client answers the full-screen resize (sway waits up to 200 ms).
-    if (platform == QLatin1String("xcb"))
+    // the screen's geometry. On a framebuffer the window would be painted
+    // once at its default size before it is made full screen. A Wayland
+    // compositor, though, would take that size as the window's first state
+    // and hold the first frame back until the client answers the full-screen
+    // resize (sway waits up to 200 ms).
+    if (!platform.startsWith(QLatin1String("wayland")))
         setGeometry(screen()->geometry());
+    const bool painted_before = paintedYet();
     showFullScreen();
+    // On a framebuffer the show paints the whole window before it returns,
+    // and the update it posted for the whole window beforehand would paint
+    // it all again before the first frame reaches the screen.
+    if (!painted_before && paintedYet())
+        QCoreApplication::removePostedEvents(this, QEvent::UpdateLater);
 }
 
 void ZMainWidget::showEvent(QShowEvent* event)

@@ -34,6 +34,7 @@ public:
     // window behind it. Calls after the first change nothing.
     void closeOnceKeysAreUp();
     bool isClosing() const { return closing; }
+    bool paintedYet() const { return painted; }
 
 protected:
     // Until WRepaintNoErase is set, each paint starts on a window cleared to
@@ -63,6 +64,7 @@ private:
     HeldKeys held;
     bool closing = false;
     bool closed = false;
+    bool painted = false;
 };
 
 class ZMainWidget : public ZWidget {
