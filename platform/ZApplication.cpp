@@ -1,5 +1,6 @@
 #include "platform/ZApplication.h"
 
+#include <QFont>
 #include <QWidget>
 
 #include <cstdio>
@@ -37,6 +38,12 @@ void hand_fontconfig_an_empty_configuration()
 ZApplication::ZApplication(int& argc, char** argv, Type)
     : QApplication(argc, argv)
 {
+    // Each widget starts from the application's font, and the first to ask
+    // for it would have Qt's font database load fontconfig's whole
+    // configuration, tens of milliseconds of the start on a slow device.
+    // The menu draws no text, so a font that is named and never looked up
+    // serves as well.
+    setFont(QFont(QStringLiteral("Sans")));
 }
 
 ZApplication::~ZApplication()
