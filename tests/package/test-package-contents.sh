@@ -60,24 +60,28 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
     contains "Depends names $library with a version" "$depends" "$library (>= "
 done
 
-# started_in BIN THEME_DIR LAUNCH_ARG...: the launcher in BIN starts BIN's menu in THEME_DIR.
+# started_in LAUNCHER THEME_DIR LAUNCH_ARG...: the launcher starts the menu
+# beside it (beside the file it links to) in THEME_DIR.
 started_in() {
-    local bin=$1 theme=$2 pid
+    local launcher=$1 theme=$2 pid bin
     shift 2
-    env -i PATH=/usr/bin:/bin HOME="$work" "$bin/powermenu-launch" "$@" -platform offscreen 2>/dev/null &
+    bin=$(dirname "$(readlink -f "$launcher")")
+    env -i PATH=/usr/bin:/bin HOME="$work" "$launcher" "$@" -platform offscreen 2>/dev/null &
     pid=$!
     for _ in $(seq 50); do
         [ "$(readlink "/proc/$pid/exe")" = "$bin/powermenu" ] && break
         sleep 0.1
     done
-    same "$bin/powermenu-launch $*: the menu starts in $theme" "$theme" "$(readlink "/proc/$pid/cwd")"
+    same "$launcher $*: the menu starts in $theme" "$theme" "$(readlink "/proc/$pid/cwd")"
     kill "$pid" && wait "$pid" 2>/dev/null
 }
 check "the launcher is valid sh" sh -n "$work/root/usr/bin/powermenu-launch"
-started_in "$work/root/usr/bin" "$work/root/usr/share/powermenu/themes/systemd" systemd
+started_in "$work/root/usr/bin/powermenu-launch" "$work/root/usr/share/powermenu/themes/systemd" systemd
 cmake --install "$build" --prefix "$work/elsewhere" >/dev/null
 check "a theme made under another prefix" "$work/elsewhere/bin/powermenu-new-theme" --screen 320x480 "$work/mine" >/dev/null
-started_in "$work/elsewhere/bin" "$work/mine" "$work/mine"
+started_in "$work/elsewhere/bin/powermenu-launch" "$work/mine" "$work/mine"
+mkdir "$work/links" && ln -s "$work/elsewhere/bin/powermenu-launch" "$work/links/"
+started_in "$work/links/powermenu-launch" "$work/elsewhere/share/powermenu/themes/systemd" systemd
 contains "its man pages name its themes" "$(zcat "$work/elsewhere/share/man/man1/powermenu-launch.1.gz")" "$work/elsewhere/share/powermenu/themes/default"
 
 gunzip -c "$work/root/usr/share/doc/powermenu/changelog.gz" >"$work/changelog"
