@@ -197,6 +197,7 @@ QRegion MyZKbMain::paintCoversOpaquely()
 {
     if (poweroff_now)
         return {};
+    // The picture moved in during this paint: asking for it again would read it again.
     if (const QImage* store = lastingBackingStore(); store && bg_in_window.isIn(*store))
         return QRegion(store->rect());
     const QSize device = size() * devicePixelRatio();

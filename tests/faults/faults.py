@@ -75,7 +75,6 @@ FAULTS = [
     ("picture rows skipped while they arrive", "platform/window_picture.cpp", "        next_row += count;", "        next_row += band;"),
     ("rows told before they are decoded", "platform/png_picture.cpp", "final_rows = y + 1 - to.top;", "final_rows = y + 2 - to.top;"),
     ("a broken picture's rows kept in", R, "    if (moving && moves_into(*store))", "    if (moving)"),
-    ("a moved-in picture erased", R, "store && bg_in_window.isIn(*store))\n        return QRegion(store->rect());", "store && false)\n        return QRegion(store->rect());"),
     ("window erased between paints", "platform/ZKbMainWidget.cpp", "setAttribute(Qt::WA_OpaquePaintEvent);", "setAttribute(Qt::WA_OpaquePaintEvent, false);"),
     ("tap a pixel too far", T, "pixel < low + size", "pixel <= low + size"),
     ("slide off still confirms", T, " || !contains(*this, kTargets[target], device_position(*this, *e))", ""),
