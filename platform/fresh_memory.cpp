@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -71,4 +72,9 @@ void givePagesBack(const void* start, std::size_t bytes)
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(start) + bytes) / page * page;
     if (end > first)
         madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+}
+
+int rowsPerBand(qsizetype bytesPerLine)
+{
+    return bytesPerLine > 0 ? int(std::max<qsizetype>(1, (qsizetype(256) << 10) / bytesPerLine)) : 1;
 }

@@ -24,3 +24,8 @@ void fillInPages(const void* start, std::size_t bytes);
 // no longer needed, such as a picture already copied elsewhere; they read as
 // zeros afterwards.
 void givePagesBack(const void* start, std::size_t bytes);
+
+// How many rows of this length make about 256 KiB: the band in which a
+// picture is filled in, moved and given back, large enough that a band
+// costs one call, small enough that little is held twice.
+int rowsPerBand(qsizetype bytesPerLine);

@@ -108,11 +108,6 @@ struct RowTarget {
     const QImage* view;
 };
 
-// About 256 KiB of pixels: the band in which the window takes a picture in.
-int rows_per_report(const QImage& rows)
-{
-    return std::max(1, int((256 << 10) / rows.bytesPerLine()));
-}
 
 bool read_rows(png_structp png, const Layout& layout, const RowTarget& to)
 {
@@ -122,7 +117,7 @@ bool read_rows(png_structp png, const Layout& layout, const RowTarget& to)
     // An interlaced picture comes in passes over all of it; otherwise the
     // rows below the part are never needed.
     const int end = layout.passes > 1 ? int(layout.height) : to.top + to.rows.height();
-    const int band = rows_per_report(to.rows);
+    const int band = rowsPerBand(to.rows.bytesPerLine());
     for (int pass = 0; pass < layout.passes; ++pass)
         for (int y = 0; y < end; ++y) {
             const bool kept = y >= to.top && y < to.top + to.rows.height();

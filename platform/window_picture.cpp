@@ -37,9 +37,9 @@ void WindowPicture::moveRows(QImage& store, QPoint at, const QImage& picture, in
         moving_from = picture.constBits();
         next_row = source.top();
     }
-    // Bands of 256 KiB: the store's pages are filled in a band at a time (one
-    // fault each would cost as much as the copy) and the picture's given back.
-    const int band = std::max(1, int((256 << 10) / picture.bytesPerLine()));
+    // The store's pages are filled in a band at a time (one fault each would
+    // cost as much as the copy) and the picture's given back.
+    const int band = rowsPerBand(picture.bytesPerLine());
     const int end = std::min(rows, source.bottom() + 1);
     while (next_row < end) {
         const int count = std::min(band, end - next_row);
