@@ -78,13 +78,13 @@ int focused_target(const MyZKbMain& menu)
     return menu.cancel_focus ? kCancelTarget : menu.sel_index;
 }
 
-// Mouse events that Qt made from a touch, or that a touch screen sends as
-// a mouse: the touch events have told the menu already.
+// Mouse events from a touch screen: those Qt makes of a touch, and the
+// release Qt 6.4 makes of a cancelled one. The touch events have told the
+// menu already. A pen's mouse events are Qt's too, and count.
 bool from_touch(const QMouseEvent& e)
 {
     const QPointingDevice* device = e.pointingDevice();
-    return e.source() != Qt::MouseEventNotSynthesized
-        || (device && device->type() == QInputDevice::DeviceType::TouchScreen);
+    return device && device->type() == QInputDevice::DeviceType::TouchScreen;
 }
 
 constexpr bool kMouse = true, kFinger = false;

@@ -92,7 +92,7 @@ class Walks(unittest.TestCase):
         self.path.tap(theme.TAP["cancel"], theme.TAP["cancel"])
         self.assert_ended("")
 
-    def test_a_cancelled_touch_runs_nothing_and_a_resting_finger_stops_no_tap(self):
+    def test_a_cancelled_touch_runs_nothing_and_a_resting_thumb_stops_no_tap(self):
         if not hasattr(self.path, "touch"):
             self.skipTest(f"{ROW.name} has no touch screen here")
         self.start()
@@ -101,7 +101,9 @@ class Walks(unittest.TestCase):
         wait_until(lambda: self.path.pixel(theme.CORNER["item1"]) != theme.LINE, "the finger to take the focus")
         self.path.touch(("cancel",))
         self.wait_for_focus("item1")
-        self.path.touch(("down", 1, theme.OUTSIDE_PICTURE), ("down", 2, theme.TAP["item2"]), ("up", 2))
+        # A thumb rests beside the picture; a finger slides off item 2 and back, and lifts.
+        self.path.touch(("down", 1, theme.OUTSIDE_PICTURE), ("down", 2, theme.TAP["item2"]), ("move", 2, theme.GAP),
+                        ("move", 2, theme.TAP["item2"]), ("up", 2))
         wait_until(lambda: theme.scripts_run(self.theme) == "item2\n", "item 2's script to start")
         self.path.touch(("up", 1))
         self.assert_ended("item2\n")
