@@ -6,6 +6,7 @@ MyZKbMain::MyZKbMain()
     ini_soft();
     setMainWidgetTitle(QStringLiteral("shut_down"));
     setFullScreenMode(true, true);
+    setAttribute(Qt::WA_AcceptTouchEvents);
 }
 
 MyZKbMain::~MyZKbMain() = default;

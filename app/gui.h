@@ -10,9 +10,11 @@
 
 #include <cstdio>
 
+class QEventPoint;
 class QKeyEvent;
 class QMouseEvent;
 class QPaintEvent;
+class QTouchEvent;
 
 // The menu's one window. Settings and menu state are plain members: the key
 // handler changes the state, the paint handler only reads it.
@@ -55,10 +57,18 @@ public:
 
     QImage bg_image;
 
+    // Whether a finger or the mouse button is down inside the focused
+    // target: it is then drawn pressed, as lifting would confirm it.
+    bool held_on_focus() const;
+
 protected:
     // A tap on an item or the cancel button works like moving the focus
-    // there and pressing Return; touch screens arrive as mouse events.
+    // there and pressing Return. Touch screens arrive as touch events, each
+    // finger on its own, so that a touch the system takes back can be told
+    // from a lifted finger; mice arrive as mouse events.
+    bool event(QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     QRegion paintCoversOpaquely() override;
     bool paintFillsInNewBackingStore(const QImage& store) override;
@@ -75,9 +85,24 @@ private:
     // Runs item's script if it is still safe to; 0, or the status to end with.
     int run_script(int item);
 
-    // What the finger went down on: a top-row item 0 to 2, 3 for the cancel
-    // button, -1 for nothing.
-    int pressed_target = -1;
+    // Each finger, or the mouse button, that went down on a target: a
+    // top-row item 0 to 2 or 3 for the cancel button, and whether it is
+    // inside it still. A finger that went down on nothing is not held.
+    struct Hold {
+        bool mouse;
+        int id;
+        int target;
+        bool inside;
+    };
+    QVector<Hold> holds;
+    // The focus when the first of the holds began: a cancelled touch gives it back.
+    int sel_before_touch = 1;
+    bool cancel_before_touch = false;
+    void touch(QTouchEvent* e);
+    void hold_down(bool mouse, int id, QPointF at);
+    void hold_moved(bool mouse, int id, QPointF at);
+    void hold_up(bool mouse, int id, QPointF at);
+    void holds_cancelled();
 
     // bg_image holds only the part of bg_file that was on the screen (its
     // offset() is where that part lies in the picture, bg_whole the picture's

@@ -26,14 +26,16 @@ struct Highlight {
 // Top-row item i stands at this x; sel_index i and i + 3 both point at it.
 constexpr int MyZKbMain::*kItemX[] = {&MyZKbMain::reflash_x, &MyZKbMain::shut_x, &MyZKbMain::reboot_x};
 
+// A target held down by a finger is drawn pressed before it is confirmed,
+// so that what lifting the finger will do can be seen.
 Highlight highlight_for(const MyZKbMain& menu)
 {
+    const Style focus = menu.held_on_focus() ? Style::Pressed : Style::Focus;
     if (menu.cancel_focus)
-        return {menu.cancel_x, menu.icon1_y, menu.width1, menu.height1,
-                menu.cancel_now ? Style::Pressed : Style::Focus};
+        return {menu.cancel_x, menu.icon1_y, menu.width1, menu.height1, menu.cancel_now ? Style::Pressed : focus};
     if (menu.sel_index >= 0 && menu.sel_index < 6)
         return {menu.*kItemX[menu.sel_index % 3], menu.icon0_y, menu.width0, menu.height0,
-                menu.sel_index < 3 ? Style::Focus : Style::Pressed};
+                menu.sel_index < 3 ? focus : Style::Pressed};
     return {0, 0, menu.width0, menu.height0, Style::Pressed};
 }
 
@@ -149,8 +151,9 @@ bool MyZKbMain::paintFillsInNewBackingStore(const QImage& store)
 }
 
 // What a later paint must put back: the band inside each target's edge
-// where a focus outline is drawn, line_width deep (a pressed one is only
-// ever followed by the power-off picture or the end).
+// where an outline is drawn, line_width deep, and at each corner the square
+// that a pressed outline's rounding cuts through (a finger that slides off
+// turns it back into a focus outline).
 QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
 {
     const int targets[][4] = {{reflash_x, icon0_y, width0, height0}, {shut_x, icon0_y, width0, height0},
@@ -170,6 +173,12 @@ QVector<QRect> MyZKbMain::highlight_areas(QSize store) const
         add(left, bottom - deep, right, bottom);
         add(left, top + deep, left + deep, bottom - deep);
         add(right - deep, top + deep, right, bottom - deep);
+        // Roundness 50 is a radius of a quarter of the side; one more pixel for the pen's smoothing.
+        const long long across = t[2] / 4 + deep + 1, down = t[3] / 4 + deep + 1;
+        add(left, top, left + across, top + down);
+        add(right - across, top, right, top + down);
+        add(left, bottom - down, left + across, bottom);
+        add(right - across, bottom - down, right, bottom);
     }
     return areas;
 }

@@ -22,14 +22,14 @@ AS_USER = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if 
 @dataclass
 class Row:
     name: str
-    path: str                                  # "x11", "wayland" or "vnc"
+    path: str                                  # "x11", "wayland", "wayland-touch" or "vnc"
     size: tuple = (240, 320)
     menu_env: dict = field(default_factory=dict)  # for the menu alone, e.g. QT_SCALE_FACTOR
     xresources: str = ""                       # loaded with xrdb before the menu starts
     sway_output: str = ""                      # e.g. "scale 3"
 
 
-ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("vnc", "vnc")]
+ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("wayland-touch", "wayland-touch"), Row("vnc", "vnc")]
 
 
 class X11:
@@ -132,6 +132,61 @@ class Wayland:
             subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
 
 
+class WaylandTouch:
+    """The tests' own compositor (touch_compositor.cpp, on Qt's compositor library), whose seat
+    has a touch screen: real wl_touch down, motion, up, frame and cancel, keys from its keyboard,
+    pixels from the menu's last frame."""
+    taps = True
+
+    def __init__(self, test, row):
+        program = os.environ.get("TOUCH_COMPOSITOR")
+        if not program:
+            test.skipTest("no touch compositor was built (qt6-wayland-dev)")
+        self.size = row.size
+        root = test.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-touch-"))
+        self.env = processes.isolated_for(test, {k: v for k, v in os.environ.items()
+                                            if k not in ("DISPLAY", "WAYLAND_DISPLAY", "TOUCH_COMPOSITOR")})
+        self.env["XDG_RUNTIME_DIR"] = root
+        self.compositor = processes.start(test, [program, "x".join(map(str, row.size))],
+                                          env={**self.env, "TOUCH_COMPOSITOR_SOCKET": "wayland-touch"},
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        for pipe in (self.compositor.stdin, self.compositor.stdout):
+            test.addCleanup(pipe.close)
+        self.env["WAYLAND_DISPLAY"] = self.compositor.stdout.readline().strip()
+        test.assertTrue(self.env["WAYLAND_DISPLAY"], "the touch compositor's socket")
+
+    def ask(self, *words):
+        self.compositor.stdin.write(" ".join(map(str, words)) + "\n")
+        self.compositor.stdin.flush()
+        return self.compositor.stdout.readline().strip()
+
+    def start(self, test, program, theme, env, *args):
+        menu = processes.start(test, [program, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        shown = wait_until(lambda: menu.poll() is None and (w := self.ask("window")) != "none" and w,
+                           "the menu's first frame")
+        test.assertEqual(shown, "x".join(map(str, self.size)), "the menu's frame covers the screen")
+        return menu
+
+    def pixel(self, point):
+        return tuple(map(int, self.ask("pixel", *point).split()))
+
+    def keys(self, *names):
+        for name in names:
+            self.ask("key", name)
+
+    def touch(self, *steps):
+        """Each step a frame: ("down", finger, point), ("move", finger, point), ("up", finger)
+        or ("cancel",), the compositor taking the touch back."""
+        for verb, *rest in steps:
+            words = [verb, *rest[:1], *(rest[1] if len(rest) > 1 else ())]
+            self.ask(*words)
+            if verb != "cancel":
+                self.ask("frame")
+
+    def tap(self, down, up):
+        self.touch(("down", 0, down), ("move", 0, up), ("up", 0))
+
+
 class Vnc:
     """Qt's VNC platform (the framebuffer back end served over RFB) and the tests' own client."""
     taps = True
@@ -178,4 +233,4 @@ def listening_port(pid):
     return None
 
 
-PATHS = {"x11": X11, "wayland": Wayland, "vnc": Vnc}
+PATHS = {"x11": X11, "wayland": Wayland, "wayland-touch": WaylandTouch, "vnc": Vnc}

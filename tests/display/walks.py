@@ -92,6 +92,22 @@ class Walks(unittest.TestCase):
         self.path.tap(theme.TAP["cancel"], theme.TAP["cancel"])
         self.assert_ended("")
 
+    def test_a_cancelled_touch_runs_nothing_and_a_resting_thumb_stops_no_tap(self):
+        if not hasattr(self.path, "touch"):
+            self.skipTest(f"{ROW.name} has no touch screen here")
+        self.start()
+        # The compositor keeps the touch for a gesture of its own: the focus goes back, nothing runs.
+        self.path.touch(("down", 0, theme.TAP["item0"]))
+        wait_until(lambda: self.path.pixel(theme.CORNER["item1"]) != theme.LINE, "the finger to take the focus")
+        self.path.touch(("cancel",))
+        self.wait_for_focus("item1")
+        # A thumb rests beside the picture; a finger slides off item 2 and back, and lifts.
+        self.path.touch(("down", 1, theme.OUTSIDE_PICTURE), ("down", 2, theme.TAP["item2"]), ("move", 2, theme.GAP),
+                        ("move", 2, theme.TAP["item2"]), ("up", 2))
+        wait_until(lambda: theme.scripts_run(self.theme) == "item2\n", "item 2's script to start")
+        self.path.touch(("up", 1))
+        self.assert_ended("item2\n")
+
 
 if __name__ == "__main__":
     rows = {row.name: row for row in paths.ROWS}

@@ -1,5 +1,5 @@
-// The menu window in-process, on the offscreen platform: real key and mouse
-// events, real scripts in a temporary theme folder, the window's own pixels.
+// The menu window in-process, on the offscreen platform: real key, mouse and
+// touch events, real scripts in a temporary theme folder, the window's own pixels.
 #include "app/gui.h"
 #include "app/missing_files.h"
 #include "platform/painting.h"
@@ -53,6 +53,55 @@ void press(MyZKbMain& menu, const QByteArray& keys)
         } else {
             QTest::keyClick(&menu, kKeys[c].first, kKeys[c].second);
         }
+    }
+}
+
+// Where a finger goes, in window coordinates: the targets, the gap between
+// items 1 and 2, and a spot outside the picture.
+const QMap<QString, QPoint> kPlaces = {
+    {"item0", {55, 100}}, {"item1", {121, 100}}, {"item2", {185, 100}}, {"cancel", {120, 250}},
+    {"gap", {88, 100}},   {"outside", {5, 5}},
+};
+
+QPointingDevice* touchScreen()
+{
+    static QPointingDevice* device = QTest::createTouchDevice();
+    return device;
+}
+
+// Steps such as "A on item2; B on gap; A to 40,60; A off 40,60" put fingers
+// A and B down, move them and lift them, a frame a step; "cancel" is the
+// system taking the touch back. The other fingers down stay where they are.
+void touch(MyZKbMain& menu, const QString& steps)
+{
+    QTest::QTouchEventWidgetSequence sequence = QTest::touchEvent(&menu, touchScreen(), false);
+    QMap<int, QPoint> down;
+    for (const QString& step : steps.split("; ", Qt::SkipEmptyParts)) {
+        if (step == "cancel") {
+            QTouchEvent cancel(QEvent::TouchCancel, touchScreen());
+            QCoreApplication::sendEvent(menu.windowHandle(), &cancel);
+            down.clear();
+            continue;
+        }
+        const QStringList words = step.split(' ');
+        const int finger = words[0][0].unicode() - 'A';
+        const QStringList xy = words[2].split(',');
+        const QPoint at = xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : kPlaces.value(words[2], QPoint(-1, -1));
+        QVERIFY2(at != QPoint(-1, -1), qPrintable(step));
+        for (auto other = down.cbegin(); other != down.cend(); ++other)
+            if (other.key() != finger)
+                sequence.stationary(other.key());
+        if (words[1] == "on")
+            sequence.press(finger, at, &menu);
+        else if (words[1] == "to")
+            sequence.move(finger, at, &menu);
+        else
+            sequence.release(finger, at, &menu);
+        sequence.commit();
+        if (words[1] == "off")
+            down.remove(finger);
+        else
+            down[finger] = at;
     }
 }
 
@@ -273,6 +322,46 @@ private slots:
         QTEST(menu.cancel_now, "cancel_now");
     }
 
+    // Each finger taps on its own, and a touch the system takes back (an
+    // edge swipe) confirms nothing. A held target is drawn pressed while the
+    // finger is on it; "style" is what the focused target shows at the end.
+    void touches_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("sel_index");
+        QTest::addColumn<bool>("cancel_focus");
+        QTest::addColumn<bool>("cancel_now");
+        QTest::addColumn<QString>("style");
+        QTest::newRow("a cancelled touch confirms nothing and gives the focus back")
+            << "A on item0; cancel" << 1 << false << false << "focus";
+        QTest::newRow("a cancelled touch on cancel closes nothing")
+            << "A on cancel; cancel" << 1 << false << false << "focus";
+        QTest::newRow("a resting thumb does not stop a tap")
+            << "A on outside; B on item2; B off item2" << 5 << false << false << "";
+        QTest::newRow("two fingers lifted on two items confirm the first only")
+            << "A on item0; B on cancel; B off cancel; A off item0" << 0 << true << true << "";
+        QTest::newRow("the held item shows pressed, and focus once slid off")
+            << "A on item2; A to gap" << 2 << false << false << "focus";
+        QTest::newRow("slid back, it shows pressed again") << "A on item2; A to gap; A to item2" << 2 << false << false << "pressed";
+        QTest::newRow("slid back and lifted, it confirms") << "A on item2; A to gap; A to item2; A off item2" << 5 << false << false << "";
+    }
+
+    void touches()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, style);
+        MyZKbMain menu;
+        QVERIFY(shown(menu));
+        touch(menu, steps);
+        QTEST(menu.sel_index, "sel_index");
+        QTEST(menu.cancel_focus, "cancel_focus");
+        QTEST(menu.cancel_now, "cancel_now");
+        if (!style.isEmpty()) {
+            const int focused = menu.cancel_focus ? 3 : menu.sel_index;
+            QTRY_COMPARE(styleAt(screenOf(menu), kTargets[focused].translated(kStartX, kStartY)), style);
+        }
+    }
+
     void drawing_data()
     {
         QTest::addColumn<int>("sel_index");
@@ -425,6 +514,10 @@ private slots:
             whole.cancel_focus = menu.cancel_focus;
             QTRY_COMPARE(screenOf(menu).convertToFormat(QImage::Format_RGB32), drawn(whole, menu.size(), Qt::black));
         }
+        // A finger held on item 2 draws it pressed; slid off, what its rounding covered comes back.
+        touch(menu, "A on 65,20; A to 65,100");
+        whole.sel_index = 2;
+        QTRY_COMPARE(screenOf(menu).convertToFormat(QImage::Format_RGB32), drawn(whole, menu.size(), Qt::black));
     }
 
     // line_width widens both outlines inward, in device pixels at any scale,
