@@ -7,6 +7,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 from dataclasses import dataclass, field
 
 import processes
@@ -53,8 +54,8 @@ class X11:
     def pixel(self, point):
         return self.x.pixel(point)
 
-    def keys(self, *names):
-        self.x.keys(*names)
+    def keys(self, *names, delay_ms=12):
+        self.x.keys(*names, delay_ms=delay_ms)
 
     def tap(self, down, up):
         self.x.xdotool("mousemove", *down, "mousedown", "1", "mousemove", *up, "mouseup", "1")
@@ -127,9 +128,15 @@ class Wayland:
                              check=True).stdout
         return Picture.from_ppm(ppm).pixel(point)
 
-    def keys(self, *names):
-        for name in names:
-            subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
+    def keys(self, *names, delay_ms=None):
+        """One wtype call for the lot when delay_ms is given, one each otherwise."""
+        if delay_ms is None:
+            for name in names:
+                subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
+            return
+        pause = ["-s", str(delay_ms)] if delay_ms else []
+        subprocess.run([*AS_USER, "wtype", *(arg for name in names for arg in ["-k", name, *pause])], env=self.env,
+                       check=True)
 
 
 class Vnc:
@@ -152,9 +159,10 @@ class Vnc:
         self.client.update()
         return self.client.picture().pixel(point)
 
-    def keys(self, *names):
+    def keys(self, *names, delay_ms=0):
         for name in names:
             self.client.key(name)
+            time.sleep(delay_ms / 1000)
 
     def tap(self, down, up):
         self.client.pointer(down, True)

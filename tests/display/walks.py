@@ -70,6 +70,14 @@ class Walks(unittest.TestCase):
                    if script.get(name) != self.menu_environment.get(name)}
         self.assertEqual(changed, set(), "variables the script got otherwise than the menu")
 
+    def test_every_press_of_a_burst_counts_once(self):
+        self.start()
+        # From item 1, 1,301 steps to the right end on item 0.
+        self.path.keys(*["Right"] * 301, delay_ms=1)
+        self.path.keys(*["Right"] * 1000, delay_ms=0)
+        self.path.keys("Return")
+        self.assert_ended("item0\n")
+
     def test_keys_reach_the_menu_while_another_window_has_the_focus(self):
         if not hasattr(self.path, "focus_elsewhere"):
             self.skipTest(f"{ROW.name} gives the focus to no other window here")

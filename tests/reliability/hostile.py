@@ -211,15 +211,6 @@ def paused(*names):
     return keys
 
 
-def bursts(*bursts):
-    """(names, milliseconds) pairs: distinct presses that far apart, as a macro key or a remote control
-    sends them. X11 stamps many of them with one server time."""
-    def keys(xserver, menu):
-        for names, delay_ms in bursts:
-            xserver.keys(*names, delay_ms=delay_ms)
-    return keys
-
-
 def held(*steps):
     """A (key, seconds) pair holds that key down, so that auto-repeat floods the menu."""
     def keys(xserver, menu):
@@ -409,8 +400,6 @@ CASES = [
     Case("script inherits neither the folder lock nor the X connection",
          item2('for fd in /proc/$$/fd/*; do readlink "$fd"; done > fds.txt\n'), after=leftover_holds_nothing),
     Case("3,000 keys in a burst, then Return", keys=BURST_KEYS, runs=BURST_RUNS),
-    Case("1,301 Right 1 ms and 0 ms apart, then Return", keys=bursts((["Right"] * 301, 1), (["Right"] * 1000, 0),
-                                                                     (["Return"], 0)), runs=("item0",)),
     Case("Return down since before the menu opened confirms nothing", **down_before_the_menu("Return", "Right", "Return")),
     Case("5 held down on cancel runs nothing", keys=held("Down", ("5", 1.5)), runs=()),
     Case("Right held down 0.9, 1.2 and 1.5 s moves three steps",
