@@ -23,6 +23,7 @@ void HeldKeys::start()
     if (started)
         return;
     started = true;
+    // A server without XKB leaves Qt's guess as the only word on repeats.
     if (!ask_for_repeats_as_presses())
         return;
     flags_tell_repeats = false;
