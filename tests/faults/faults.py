@@ -68,6 +68,7 @@ FAULTS = [
     ("decoration switch left to the scripts", "platform/ZKbMainWidget.cpp", "            qunsetenv(name);", "            (void)name;"),
     ("a bus daemon autolaunched", "platform/ZKbMainWidget.cpp", "!user_bus_exists());", "!user_bus_exists() && false);"),
     ("X11's repeats left to Qt's guess", "platform/held_keys.cpp", "if (!ask_for_repeats_as_presses())", "if (true)"),
+    ("Qt's repeat flags ignored under Wayland", "platform/held_keys.cpp", "return flags_tell_repeats && e.isAutoRepeat();", "return false && e.isAutoRepeat();"),
     ("a held key acts on each repeat", "platform/held_keys.cpp", "if (down.contains(key) || ", "if ("),
     ("keys down before the menu act", "platform/held_keys.cpp", "down_elsewhere.insert(code);", "(void)code;"),
     ("the menu goes while its key is down", "platform/ZKbMainWidget.cpp", "kMostKeyUpWaitMs = 5000", "kMostKeyUpWaitMs = 400"),
