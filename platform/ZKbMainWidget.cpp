@@ -20,8 +20,12 @@
 
 namespace {
 
-// Longer than a hand holds a key that it taps, short enough not to be noticed.
-constexpr int kMostKeyUpWaitMs = 400;
+// The window outlasts the key that ended the menu, since the key's repeats
+// and release would otherwise go to the window behind: Enter typed into a
+// terminal, say. Longer than a hand holds a key that it means to press once;
+// still, a key whose release never comes (a keyboard unplugged while it is
+// held, a stuck key) lets the seat go in a few seconds.
+constexpr int kMostKeyUpWaitMs = 5000;
 
 bool backing_store_lasts()
 {
@@ -128,8 +132,13 @@ bool ZWidget::event(QEvent* e)
         if (closing && !held.anyDown())
             closeNow();
         break;
+    case QEvent::Show:
+        held.start();
+        break;
     case QEvent::WindowDeactivate:
         held.forget();
+        if (closing)
+            closeNow();
         break;
     default:
         break;

@@ -29,9 +29,9 @@ public:
     // full-screen window shows.
     QSize screenPixels() const;
 
-    // Closes the window once the keys held on it are up, at most a moment
-    // later: a release that comes after the window has gone reaches the
-    // window behind it. Calls after the first change nothing.
+    // Closes the window once the keys pressed on it are up, at most a few
+    // seconds later: a repeat or release that comes after the window has
+    // gone reaches the window behind it. Calls after the first change nothing.
     void closeOnceKeysAreUp();
     bool isClosing() const { return closing; }
     bool paintedYet() const { return painted; }

@@ -4,10 +4,10 @@
 #   ensure_deps PACKAGE...                   building and these
 #   ensure_deps "${powermenu_test_packages[@]}"  building and the whole test suite
 
-powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev)
+powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev libx11-dev)
 powermenu_test_packages=(
     xvfb xdotool x11-utils x11-apps x11-xserver-utils imagemagick fonts-dejavu-core python3
-    qt6-wayland sway wtype grim
+    qt6-wayland sway wtype wev grim
     qt6-wayland-dev libqt6opengl6-dev qt6-declarative-dev libxkbcommon-dev
     dpkg-dev file lintian strace
 )
@@ -43,5 +43,5 @@ ensure_arm64_build() {
         # The next install must see the arm64 lists.
         apt_lists_stale=true
     fi
-    ensure_deps g++-aarch64-linux-gnu qt6-base-dev:arm64 libpng-dev:arm64 libgl-dev:arm64 qemu-user-static
+    ensure_deps g++-aarch64-linux-gnu qt6-base-dev:arm64 libpng-dev:arm64 libgl-dev:arm64 libx11-dev:arm64 qemu-user-static
 }

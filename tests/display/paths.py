@@ -4,10 +4,13 @@ press keys, tap. A display path is a row of ROWS, not a file of its own."""
 import glob
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
+import time
 from dataclasses import dataclass, field
+from pathlib import Path
 
 import processes
 from polling import wait_until
@@ -53,11 +56,25 @@ class X11:
     def pixel(self, point):
         return self.x.pixel(point)
 
-    def keys(self, *names):
-        self.x.keys(*names)
+    def keys(self, *names, delay_ms=12):
+        self.x.keys(*names, delay_ms=delay_ms)
 
     def tap(self, down, up):
         self.x.xdotool("mousemove", *down, "mousedown", "1", "mousemove", *up, "mouseup", "1")
+
+    def hold(self, name, seconds):
+        self.x.xdotool("keydown", name)
+        time.sleep(seconds)
+        self.x.xdotool("keyup", name)
+
+    def window_behind(self, test, log):
+        """A window under the menu that logs every key it gets. With no window manager the focus
+        falls back to the window under the pointer once the menu has gone."""
+        processes.start(test, ["stdbuf", "-oL", "xev", "-event", "keyboard", "-geometry", "240x320+0+0"],
+                        env=self.env, stdout=log)
+        self.x.wait_for_window("Event Tester", lambda: None)
+        self.x.xdotool("mousemove", 120, 160)
+        return lambda: re.findall(r"\(keysym 0x[0-9a-f]+, (\w+)\)", Path(log.name).read_text())
 
     def focus_elsewhere(self, test):
         """Another window takes the focus, as a window manager that prevents focus stealing leaves it."""
@@ -127,9 +144,25 @@ class Wayland:
                              check=True).stdout
         return Picture.from_ppm(ppm).pixel(point)
 
-    def keys(self, *names):
-        for name in names:
-            subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
+    def keys(self, *names, delay_ms=None):
+        """One wtype call for the lot when delay_ms is given, one each otherwise."""
+        if delay_ms is None:
+            for name in names:
+                subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
+            return
+        pause = ["-s", str(delay_ms)] if delay_ms else []
+        subprocess.run([*AS_USER, "wtype", *(arg for name in names for arg in ["-k", name, *pause])], env=self.env,
+                       check=True)
+
+    def hold(self, name, seconds):
+        subprocess.run([*AS_USER, "wtype", "-P", name, "-s", str(int(seconds * 1000)), "-p", name], env=self.env,
+                       check=True)
+
+    def window_behind(self, test, log):
+        """A window under the menu that logs every key it gets; sway gives it the focus back."""
+        processes.start(test, [*AS_USER, "stdbuf", "-oL", "wev"], env=self.env, stdout=log)
+        wait_until(lambda: (w := self.window("wev")) and w["focused"], "wev focused in sway's tree")
+        return lambda: re.findall(r"^\s+sym: (\w+)", Path(log.name).read_text(), re.M)
 
 
 class WaylandTouch:
@@ -207,9 +240,10 @@ class Vnc:
         self.client.update()
         return self.client.picture().pixel(point)
 
-    def keys(self, *names):
+    def keys(self, *names, delay_ms=0):
         for name in names:
             self.client.key(name)
+            time.sleep(delay_ms / 1000)
 
     def tap(self, down, up):
         self.client.pointer(down, True)

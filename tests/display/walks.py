@@ -70,6 +70,29 @@ class Walks(unittest.TestCase):
                    if script.get(name) != self.menu_environment.get(name)}
         self.assertEqual(changed, set(), "variables the script got otherwise than the menu")
 
+    def test_every_press_of_a_burst_counts_once(self):
+        self.start()
+        # From item 1, 1,301 steps to the right end on item 0.
+        self.path.keys(*["Right"] * 301, delay_ms=1)
+        self.path.keys(*["Right"] * 1000, delay_ms=0)
+        self.path.keys("Return")
+        self.assert_ended("item0\n")
+
+    def test_a_closing_key_held_a_second_reaches_no_window_behind(self):
+        if not hasattr(self.path, "window_behind"):
+            self.skipTest(f"{ROW.name} has no window behind the menu")
+        log = self.enterContext(tempfile.NamedTemporaryFile("w", prefix="powermenu-behind-"))
+        got = self.path.window_behind(self, log)
+        for ended, (key, scripts) in enumerate([("F2", ""), ("Return", "item1\n")], 1):
+            self.start()
+            self.path.hold(key, 1.0)
+            self.assert_ended(scripts)
+            # A last key shows that the window behind has the keyboard again, and that it got no other.
+            self.path.keys("x")
+            wait_until(lambda: got().count("x") == 2 * ended, "the last key to reach the window behind",
+                       last_seen=got)
+            self.assertEqual(got(), ["x", "x"] * ended, f"what the window behind got of {key} held on the menu")
+
     def test_keys_reach_the_menu_while_another_window_has_the_focus(self):
         if not hasattr(self.path, "focus_elsewhere"):
             self.skipTest(f"{ROW.name} gives the focus to no other window here")
