@@ -203,7 +203,8 @@ class WaylandTouch:
     def pixel(self, point):
         return tuple(map(int, self.ask("pixel", *point).split()))
 
-    def keys(self, *names):
+    def keys(self, *names, delay_ms=None):
+        """A burst goes as fast as the compositor answers: one key per round trip."""
         for name in names:
             self.ask("key", name)
 
