@@ -1,30 +1,15 @@
 #include "app/gui.h"
+#include "menu/targets.h"
+#include "platform/accessible_menu.h"
 
 #include <QMouseEvent>
 #include <QPointF>
 
 #include <cmath>
 #include <cstdint>
-#include <iterator>
 
 namespace {
 
-// Where a target's highlight stands in the picture; the picture itself
-// stands at (start_x, start_y) on the screen.
-struct TouchTarget {
-    int MyZKbMain::*x;
-    int MyZKbMain::*y;
-    int MyZKbMain::*width;
-    int MyZKbMain::*height;
-};
-
-constexpr TouchTarget kTargets[] = {
-    {&MyZKbMain::reflash_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
-    {&MyZKbMain::shut_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
-    {&MyZKbMain::reboot_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
-    {&MyZKbMain::cancel_x, &MyZKbMain::icon1_y, &MyZKbMain::width1, &MyZKbMain::height1},
-};
-constexpr int kCancelTarget = std::size(kTargets) - 1;
 constexpr int kNoTarget = -1;
 
 // conf.ini may hold any int, so start + offset + size is summed in 64 bits
@@ -36,7 +21,7 @@ bool spans(int start, int offset, int size, double point)
     return pixel >= low && pixel < low + size;
 }
 
-bool contains(const MyZKbMain& menu, const TouchTarget& target, QPointF point)
+bool contains(const MyZKbMain& menu, const MenuTarget& target, QPointF point)
 {
     return spans(menu.start_x, menu.*target.x, menu.*target.width, point.x())
         && spans(menu.start_y, menu.*target.y, menu.*target.height, point.y());
@@ -44,7 +29,7 @@ bool contains(const MyZKbMain& menu, const TouchTarget& target, QPointF point)
 
 int target_at(const MyZKbMain& menu, QPointF point)
 {
-    for (int i = 0; i < static_cast<int>(std::size(kTargets)); ++i)
+    for (int i = 0; i < kTargetCount; ++i)
         if (contains(menu, kTargets[i], point))
             return i;
     return kNoTarget;
@@ -79,8 +64,11 @@ void MyZKbMain::mousePressEvent(QMouseEvent* e)
     pressed_target = confirm_pending() ? kNoTarget : target_at(*this, device_position(*this, *e));
     if (pressed_target == kNoTarget)
         return;
+    const int was = spokenFocus();
     focus(*this, pressed_target);
     update();
+    if (spokenFocus() != was)
+        tell_focus_moved(this);
 }
 
 void MyZKbMain::mouseReleaseEvent(QMouseEvent* e)
@@ -93,7 +81,10 @@ void MyZKbMain::mouseReleaseEvent(QMouseEvent* e)
         || !contains(*this, kTargets[target], device_position(*this, *e)))
         return;
     // A key may have moved the focus while the finger was down; the finger wins.
+    const int was = spokenFocus();
     focus(*this, target);
     confirm();
     update();
+    if (spokenFocus() != was)
+        tell_focus_moved(this);
 }
