@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
+#include <QTimer>
 
 #include <vector>
 
@@ -150,8 +151,10 @@ public:
 
     void accessibilityActiveChanged(bool active) override
     {
+        // Sent at once, the focus would be dropped: the bridge learns which
+        // events anyone listens to only after it has said that it is active.
         if (active && window)
-            send_focus(window);
+            QTimer::singleShot(0, window, [listened = window] { send_focus(listened); });
     }
 
 private:

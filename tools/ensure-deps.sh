@@ -8,6 +8,7 @@ powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpn
 powermenu_test_packages=(
     xvfb xdotool x11-utils x11-apps x11-xserver-utils imagemagick fonts-dejavu-core python3
     qt6-wayland sway wtype grim
+    dbus-daemon at-spi2-core python3-pyatspi
     dpkg-dev file lintian strace
 )
 
