@@ -1,7 +1,6 @@
 #include "settings/item_names.h"
 
-#include <cstring>
-#include <iterator>
+#include <algorithm>
 
 namespace {
 
@@ -116,5 +115,8 @@ ItemNames read_item_names(std::FILE* file)
             taken_from[index] = at;
         }
     }
+    // A name given twice is noted at its first line: the notes go in line order.
+    std::stable_sort(names.ignored.begin(), names.ignored.end(),
+                     [](const IgnoredLine& a, const IgnoredLine& b) { return a.line < b.line; });
     return names;
 }
