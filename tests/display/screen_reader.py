@@ -68,7 +68,7 @@ class ScreenReader(unittest.TestCase):
         while self.GLib.MainContext.default().iteration(False):
             pass
 
-    def test_four_named_buttons_and_the_focus_following_keys_then_the_power_off_screen(self):
+    def test_four_named_buttons_and_the_focus_following_keys_and_a_finger_then_the_power_off_screen(self):
         import pyatspi
         focused = []
 
@@ -107,11 +107,14 @@ class ScreenReader(unittest.TestCase):
         for key, name in [("Right", "Restart"), ("Down", "Cancel"), ("Up", "Restart")]:
             self.display.keys(key)
             focus_on("push button", name)
+        # A finger that slides off its item focuses it without confirming.
+        self.display.xdotool("mousemove", *theme.TAP["item0"], "mousedown", "1", "mousemove", *theme.GAP, "mouseup", "1")
+        focus_on("push button", "Flash")
         self.display.keys("Return")
-        focus_on("dialog", "Restart: please wait")
+        focus_on("dialog", "Flash: please wait")
         open(os.path.join(self.theme, "go"), "w").close()
         self.assertEqual(processes.exit_status(menu), 1)
-        self.assertEqual(theme.scripts_run(self.theme), "item2\n")
+        self.assertEqual(theme.scripts_run(self.theme), "item0\n")
 
 
 if __name__ == "__main__":
