@@ -2,11 +2,15 @@
 
 #include <QAccessibleWidget>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
-#include <QTimer>
 
 #include <vector>
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QAccessibleAnnouncementEvent>
+#endif
 
 namespace {
 
