@@ -1,122 +1,171 @@
 #!/usr/bin/python3
-"""The menu as a screen reader meets it: through AT-SPI, on a private session bus with its own
-accessibility bus and registry, under Xvfb, with the screen reader's switch on as Orca sets it.
+"""The menu as a screen reader meets it, through AT-SPI: a private session bus with at-spi2-core's
+own accessibility bus and registry, the screen reader's switch turned on as Orca turns it on.
 
-Usage: screen_reader.py PATH/TO/powermenu   (Debian's python3, with python3-pyatspi)"""
+Usage: screen_reader.py PATH/TO/powermenu ROW   (rows x11 and wayland; see paths.ROWS)
+       screen_reader.py --listen                 (the screen reader's side, which the test starts)
+Both need Debian's python3, with python3-pyatspi."""
 
+import json
 import os
+import queue
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
-sys.path[:0] = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness")]
+sys.path[:0] = [os.path.dirname(os.path.abspath(__file__)), os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness")]
 
 import menu_theme as theme  # noqa: E402
+import paths  # noqa: E402
 import processes  # noqa: E402
-from polling import wait_until  # noqa: E402
-from xdisplay import XDisplay  # noqa: E402
+from polling import DEADLINE  # noqa: E402
 
-PROGRAM = None
+PROGRAM = ROW = None
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 NAMES = ["Flash", "Power off", "Restart", "Cancel"]
 
 
 def extents(x, y, width, height):
     c = theme.CONF
-    return (c["start_x"] + c[x], c["start_y"] + c[y], c[width], c[height])
+    return [c["start_x"] + c[x], c["start_y"] + c[y], c[width], c[height]]
 
 
 TARGETS = [extents("reflash_x", "icon0_y", "width0", "height0"), extents("shut_x", "icon0_y", "width0", "height0"),
            extents("reboot_x", "icon0_y", "width0", "height0"), extents("cancel_x", "icon1_y", "width1", "height1")]
 
 
+def listen():
+    """Turns the screen reader's switch on, then writes a JSON line for each focus it is told of,
+    and the menu's tree for each line "tree" it reads."""
+    from gi.repository import Gio, GLib
+    session = Gio.bus_get_sync(Gio.BusType.SESSION)
+    enable = GLib.Variant("(ssv)", ("org.a11y.Status", "ScreenReaderEnabled", GLib.Variant("b", True)))
+    end = time.monotonic() + DEADLINE
+    while True:
+        try:
+            session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set", enable,
+                              None, Gio.DBusCallFlags.NONE, 5000)
+            break
+        except GLib.Error:
+            if time.monotonic() > end:
+                raise
+            time.sleep(0.05)
+    import pyatspi
+
+    def say(**message):
+        print(json.dumps(message), flush=True)
+
+    def on_focus(event):
+        if event.detail1:
+            say(focus=[event.source.getRoleName(), event.source.name])
+
+    def tree():
+        for app in pyatspi.Registry.getDesktop(0):
+            for window in app or []:
+                if window and window.getRole() == pyatspi.ROLE_DIALOG:
+                    return {"name": window.name, "buttons": [
+                        {"role": b.getRoleName(), "name": b.name,
+                         "focusable": b.getState().contains(pyatspi.STATE_FOCUSABLE),
+                         "focused": b.getState().contains(pyatspi.STATE_FOCUSED),
+                         "extents": list(b.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))} for b in window]}
+        return None
+
+    def on_line(channel, condition):
+        line = sys.stdin.readline()
+        if not line:
+            loop.quit()
+            return False
+        say(tree=tree())
+        return True
+    pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
+    loop = GLib.MainLoop()
+    GLib.io_add_watch(sys.stdin.fileno(), GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, on_line)
+    say(ready=True)
+    loop.run()
+
+
 class ScreenReader(unittest.TestCase):
     def setUp(self):
-        self.display = XDisplay(*theme.SCREEN_SIZE)
-        self.addCleanup(self.display.stop)
-        self.env = dict(self.display.env)
-        bus = processes.start(self, ["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=self.env,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.path = paths.PATHS[ROW.path](self, ROW)
+        # sway's clients run as nobody when the test runs as root, and a session bus serves its own user.
+        user = paths.AS_USER if ROW.path == "wayland" else []
+        self.env = dict(self.path.env)
+        bus = processes.start(self, [*user, "dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                              env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.addCleanup(bus.stdout.close)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        processes.start(self, [BUS_LAUNCHER, "--launch-immediately"], env=self.env, stderr=subprocess.DEVNULL)
-        # libatspi finds the accessibility bus through these, once, when it is first imported.
-        os.environ.update(DISPLAY=self.env["DISPLAY"], DBUS_SESSION_BUS_ADDRESS=self.env["DBUS_SESSION_BUS_ADDRESS"])
-        from gi.repository import Gio, GLib
-        self.GLib = GLib
-        session = Gio.DBusConnection.new_for_address_sync(
-            self.env["DBUS_SESSION_BUS_ADDRESS"],
-            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
-        self.addCleanup(session.close_sync)
-
-        def screen_reader_on():
-            try:
-                session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
-                                  GLib.Variant("(ssv)", ("org.a11y.Status", "ScreenReaderEnabled",
-                                                         GLib.Variant("b", True))),
-                                  None, Gio.DBusCallFlags.NONE, 5000)
-                return True
-            except GLib.Error:
-                return False
-        wait_until(screen_reader_on, "the accessibility bus launcher on the session bus")
-        self.theme = self.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-a11y-"))
+        processes.start(self, [*user, BUS_LAUNCHER, "--launch-immediately"], env=self.env, stderr=subprocess.DEVNULL)
+        self.reader = processes.start(self, [*user, "/usr/bin/python3", "-B", os.path.abspath(__file__), "--listen"],
+                                      env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.addCleanup(self.reader.stdout.close)
+        self.addCleanup(self.reader.stdin.close)
+        self.messages = queue.Queue()
+        threading.Thread(target=lambda: [self.messages.put(json.loads(line)) for line in self.reader.stdout],
+                         daemon=True).start()
+        self.focused = []
+        self.next_message("ready", "the screen reader's side to start")
+        folder = self.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-a11y-"))
+        self.theme = os.path.join(folder, "theme")
+        os.mkdir(self.theme)
         theme.make_theme(self.theme, hold=True)
 
-    def pump(self):
-        """Hands the events that arrived to the listener."""
-        while self.GLib.MainContext.default().iteration(False):
-            pass
+    def next_message(self, kind, what):
+        """The next message of this kind; the focus messages on the way are kept in self.focused."""
+        end = time.monotonic() + DEADLINE
+        while True:
+            try:
+                message = self.messages.get(timeout=max(0, end - time.monotonic()))
+            except queue.Empty:
+                raise AssertionError(f"gave up after {DEADLINE:.0f} s waiting for {what}; "
+                                     f"focus told so far: {self.focused}") from None
+            if "focus" in message:
+                self.focused.append(tuple(message["focus"]))
+            if kind in message:
+                return message[kind]
+
+    def tree(self):
+        self.reader.stdin.write("tree\n")
+        self.reader.stdin.flush()
+        return self.next_message("tree", "the menu's tree")
+
+    def focus_on(self, role, name):
+        while not (self.focused and self.focused[-1] == (role, name)):
+            self.next_message("focus", f"the focus on the {role} \"{name}\"")
+        if role == "push button":
+            self.assertEqual([b["focused"] for b in self.tree()["buttons"]], [n == name for n in NAMES],
+                             f"focused states with {name} focused")
 
     def test_four_named_buttons_and_the_focus_following_keys_and_a_finger_then_the_power_off_screen(self):
-        import pyatspi
-        focused = []
-
-        def on_focus(event):
-            if event.detail1:
-                focused.append((event.source.getRoleName(), event.source.name))
-        pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
-        self.addCleanup(pyatspi.Registry.deregisterEventListener, on_focus, "object:state-changed:focused")
-        menu = processes.start(self, [PROGRAM], cwd=self.theme, env=self.env)
-
-        def dialog():
-            self.pump()
-            if menu.poll() is not None:
-                raise AssertionError(f"the menu ended (status {menu.returncode}) before a screen reader found it")
-            for app in pyatspi.Registry.getDesktop(0):
-                for window in app or []:
-                    if window and window.getRole() == pyatspi.ROLE_DIALOG and window.name == "Power menu":
-                        return window
-        window = wait_until(dialog, "a dialog named \"Power menu\" on the accessibility bus")
-        buttons = list(window)
-        self.assertEqual([(b.getRole(), b.name) for b in buttons], [(pyatspi.ROLE_PUSH_BUTTON, n) for n in NAMES])
-        self.assertTrue(all(b.getState().contains(pyatspi.STATE_FOCUSABLE) for b in buttons))
-        self.assertEqual([tuple(b.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)) for b in buttons], TARGETS)
-
-        def focus_on(role, name):
-            def there():
-                self.pump()
-                return focused and focused[-1] == (role, name)
-            wait_until(there, f"the focus on the {role} \"{name}\"", last_seen=lambda: focused)
-            if role == "push button":
-                states = [b.getState().contains(pyatspi.STATE_FOCUSED) for b in buttons]
-                self.assertEqual(states, [n == name for n in NAMES], f"focused states with {name} focused")
+        menu = self.path.start(self, PROGRAM, self.theme, {"DBUS_SESSION_BUS_ADDRESS": self.env["DBUS_SESSION_BUS_ADDRESS"]})
         # Told before any key, although the bridge reached the bus only after the window showed.
-        focus_on("push button", "Power off")
-        self.display.wait_for_window("shut_down", menu.poll)
+        self.focus_on("push button", "Power off")
+        tree = self.tree()
+        self.assertEqual(tree["name"], "Power menu")
+        self.assertEqual([(b["role"], b["name"], b["focusable"]) for b in tree["buttons"]],
+                         [("push button", name, True) for name in NAMES])
+        self.assertEqual([b["extents"] for b in tree["buttons"]], TARGETS)
         for key, name in [("Right", "Restart"), ("Down", "Cancel"), ("Up", "Restart")]:
-            self.display.keys(key)
-            focus_on("push button", name)
-        # A finger that slides off its item focuses it without confirming.
-        self.display.xdotool("mousemove", *theme.TAP["item0"], "mousedown", "1", "mousemove", *theme.GAP, "mouseup", "1")
-        focus_on("push button", "Flash")
-        self.display.keys("Return")
-        focus_on("dialog", "Flash: please wait")
+            self.path.keys(key)
+            self.focus_on("push button", name)
+        item, script = "Restart", "item2\n"
+        if self.path.taps:
+            # A finger that slides off its item focuses it without confirming.
+            self.path.tap(theme.TAP["item0"], theme.GAP)
+            item, script = "Flash", "item0\n"
+            self.focus_on("push button", item)
+        self.path.keys("Return")
+        self.focus_on("dialog", f"{item}: please wait")
         open(os.path.join(self.theme, "go"), "w").close()
         self.assertEqual(processes.exit_status(menu), 1)
-        self.assertEqual(theme.scripts_run(self.theme), "item0\n")
+        self.assertEqual(theme.scripts_run(self.theme), script)
 
 
 if __name__ == "__main__":
-    PROGRAM = sys.argv.pop(1)
-    unittest.main()
+    if sys.argv[1:] == ["--listen"]:
+        listen()
+    else:
+        PROGRAM, ROW = sys.argv[1], next(row for row in paths.ROWS if row.name == sys.argv[2])
+        unittest.main(argv=sys.argv[:1])
