@@ -28,13 +28,9 @@ BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 NAMES = ["Flash", "Power off", "Restart", "Cancel"]
 
 
-def extents(x, y, width, height):
-    c = theme.CONF
-    return [c["start_x"] + c[x], c["start_y"] + c[y], c[width], c[height]]
-
-
-TARGETS = [extents("reflash_x", "icon0_y", "width0", "height0"), extents("shut_x", "icon0_y", "width0", "height0"),
-           extents("reboot_x", "icon0_y", "width0", "height0"), extents("cancel_x", "icon1_y", "width1", "height1")]
+# Where each is drawn on the screen: x, y, width, height.
+TARGETS = [[*theme.CORNER[target], theme.CONF[f"width{row}"], theme.CONF[f"height{row}"]]
+           for target, row in [("item0", 0), ("item1", 0), ("item2", 0), ("cancel", 1)]]
 
 
 def listen():
