@@ -109,7 +109,7 @@ FAULTS = [
     ("a FIFO names.txt blocks", S, "O_RDONLY | O_NONBLOCK | O_CLOEXEC", "O_RDONLY | O_CLOEXEC"),
     ("names: the first of two lines counts", "settings/item_names.cpp", "            names.words[index] = words;", "            if (!taken_from[index]) names.words[index] = words;"),
     ("names: words not trimmed", "settings/item_names.cpp", "words = trimmed(line.substr(equals + 1))", "words = line.substr(equals + 1)"),
-    ("names: any bytes taken", "settings/item_names.cpp", "        else if (!speakable(words))", "        else if (false)"),
+    ("names: any bytes taken", "settings/item_names.cpp", "        else if (!speakable(words))", "        else if (!speakable(words) && false)"),
     ("names: 201 bytes taken", "settings/item_names.cpp", "words.size() > kLongestName", "words.size() > kLongestName + 1"),
     ("launcher: missing theme is status 1", "launcher/powermenu-launch.in", "(see powermenu-launch --help).\" >&2\n    exit 2", "(see powermenu-launch --help).\" >&2\n    exit 1"),
 ]
