@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/ZKbMainWidget.h"
+#include "platform/accessible_menu.h"
+#include "settings/item_names.h"
 #include "platform/window_picture.h"
 
 #include <QImage>
@@ -18,7 +20,7 @@ class QTouchEvent;
 
 // The menu's one window. Settings and menu state are plain members: the key
 // handler changes the state, the paint handler only reads it.
-class MyZKbMain : public ZKbMainWidget {
+class MyZKbMain : public ZKbMainWidget, public SpokenTargets {
     Q_OBJECT
 
 public:
@@ -60,6 +62,14 @@ public:
     // Whether a finger or the mouse button is down inside the focused
     // target: it is then drawn pressed, as lifting would confirm it.
     bool held_on_focus() const;
+
+    // What a screen reader hears (menu/spoken.cpp): the targets are items 0
+    // to 2 and the cancel button, named by the theme's names.txt or by their roles.
+    QString spokenName() const override;
+    int spokenTargetCount() const override;
+    QString spokenTargetName(int target) const override;
+    QRect spokenTargetArea(int target) const override;
+    int spokenFocus() const override;
 
 protected:
     // A tap on an item or the cancel button works like moving the focus
@@ -130,4 +140,9 @@ private:
     QRegion bg_opaque_cache;
     qint64 bg_pixmap_key = 0;
     bool poweroff_read = false;
+
+    // names.txt is read only once a screen reader asks for a name.
+    QString spoken_words(Named what) const;
+    mutable QString spoken[kNameCount];
+    mutable bool names_read = false;
 };

@@ -1,6 +1,7 @@
 #include "app/gui.h"
 #include "app/theme_trust.h"
 #include "menu/item_script.h"
+#include "platform/accessible_menu.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -57,6 +58,7 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
     if (confirm_pending())
         return;
 
+    const int was = spokenFocus();
     switch (binding->role) {
     case Role::Up:
         cancel_focus = false;
@@ -81,6 +83,8 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
         break;
     }
     update();
+    if (spokenFocus() != was)
+        tell_focus_moved(this);
 }
 
 // Once a choice is confirmed it is final: more input could otherwise move
@@ -134,5 +138,6 @@ void MyZKbMain::slotTimeout()
     poweroff_now = true;
     send_cmd_now = true;
     update();
+    announce_new_name(this);
     QTimer::singleShot(kPowerOffShownMs, this, SLOT(slotTimeout()));
 }

@@ -1,4 +1,6 @@
 #include "app/gui.h"
+#include "menu/targets.h"
+#include "platform/accessible_menu.h"
 
 #include <QInputDevice>
 #include <QMouseEvent>
@@ -8,26 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <iterator>
 
 namespace {
 
-// Where a target's highlight stands in the picture; the picture itself
-// stands at (start_x, start_y) on the screen.
-struct TouchTarget {
-    int MyZKbMain::*x;
-    int MyZKbMain::*y;
-    int MyZKbMain::*width;
-    int MyZKbMain::*height;
-};
-
-constexpr TouchTarget kTargets[] = {
-    {&MyZKbMain::reflash_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
-    {&MyZKbMain::shut_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
-    {&MyZKbMain::reboot_x, &MyZKbMain::icon0_y, &MyZKbMain::width0, &MyZKbMain::height0},
-    {&MyZKbMain::cancel_x, &MyZKbMain::icon1_y, &MyZKbMain::width1, &MyZKbMain::height1},
-};
-constexpr int kCancelTarget = std::size(kTargets) - 1;
 constexpr int kNoTarget = -1;
 
 // conf.ini may hold any int, so start + offset + size is summed in 64 bits
@@ -39,7 +24,7 @@ bool spans(int start, int offset, int size, double point)
     return pixel >= low && pixel < low + size;
 }
 
-bool contains(const MyZKbMain& menu, const TouchTarget& target, QPointF point)
+bool contains(const MyZKbMain& menu, const MenuTarget& target, QPointF point)
 {
     return spans(menu.start_x, menu.*target.x, menu.*target.width, point.x())
         && spans(menu.start_y, menu.*target.y, menu.*target.height, point.y());
@@ -47,7 +32,7 @@ bool contains(const MyZKbMain& menu, const TouchTarget& target, QPointF point)
 
 int target_at(const MyZKbMain& menu, QPointF point)
 {
-    for (int i = 0; i < static_cast<int>(std::size(kTargets)); ++i)
+    for (int i = 0; i < kTargetCount; ++i)
         if (contains(menu, kTargets[i], point))
             return i;
     return kNoTarget;
@@ -89,6 +74,25 @@ bool from_touch(const QMouseEvent& e)
 
 constexpr bool kMouse = true, kFinger = false;
 
+// A screen reader hears the focus wherever a finger or the mouse moves it.
+class FocusTeller {
+public:
+    explicit FocusTeller(MyZKbMain& menu)
+        : menu(menu)
+        , was(menu.spokenFocus())
+    {
+    }
+    ~FocusTeller()
+    {
+        if (menu.spokenFocus() != was)
+            tell_focus_moved(&menu);
+    }
+
+private:
+    MyZKbMain& menu;
+    const int was;
+};
+
 } // namespace
 
 bool MyZKbMain::held_on_focus() const
@@ -100,6 +104,7 @@ bool MyZKbMain::held_on_focus() const
 
 void MyZKbMain::hold_down(bool mouse, int id, QPointF at)
 {
+    const FocusTeller teller(*this);
     const int target = confirm_pending() ? kNoTarget : target_at(*this, device_position(*this, at));
     holds.removeIf([&](const Hold& h) { return h.mouse == mouse && h.id == id; });
     if (target == kNoTarget)
@@ -115,6 +120,7 @@ void MyZKbMain::hold_down(bool mouse, int id, QPointF at)
 
 void MyZKbMain::hold_moved(bool mouse, int id, QPointF at)
 {
+    const FocusTeller teller(*this);
     for (Hold& h : holds) {
         if (h.mouse != mouse || h.id != id)
             continue;
@@ -132,6 +138,7 @@ void MyZKbMain::hold_moved(bool mouse, int id, QPointF at)
 
 void MyZKbMain::hold_up(bool mouse, int id, QPointF at)
 {
+    const FocusTeller teller(*this);
     const auto h = std::find_if(holds.begin(), holds.end(),
                                 [&](const Hold& h) { return h.mouse == mouse && h.id == id; });
     if (h == holds.end())
@@ -152,6 +159,7 @@ void MyZKbMain::hold_up(bool mouse, int id, QPointF at)
 // where it was before the touch.
 void MyZKbMain::holds_cancelled()
 {
+    const FocusTeller teller(*this);
     const bool had_fingers = std::any_of(holds.begin(), holds.end(), [](const Hold& h) { return !h.mouse; });
     holds.removeIf([](const Hold& h) { return !h.mouse; });
     if (!had_fingers)

@@ -21,6 +21,7 @@ STAGES = [["-L", "unit"], ["-LE", "unit", "-E", "^package_"]]
 
 C, R, T, M = "menu/controller.cpp", "menu/rendering.cpp", "menu/touch.cpp", "settings/conf_reader.cpp"
 P, TT = "platform/painting.cpp", "app/theme_trust.cpp"
+A, S = "platform/accessible_menu.cpp", "menu/spoken.cpp"
 FAULTS = [
     # name, file, text, what it becomes
     ("piece length 50", "settings/conf_reader.h", "kPieceLength = 49", "kPieceLength = 50"),
@@ -101,6 +102,18 @@ FAULTS = [
     ("tools: Qt's runtime folder note shown", "tools/common/runtime_dir_note.cpp", "if (!message", "if (true || !message"),
     ("check passes files others can change", "tools/check/theme_files.cpp", "untrusted_theme_file(name); !why.empty()", "untrusted_theme_file(name); false"),
     ("preview presses item 1 for item 0", "tools/preview/menu_screens.cpp", '{kStart, {0, false, false, false}, {3,', '{kStart, {0, false, false, false}, {4,'),
+    ("keys move the focus unheard", C, "        tell_focus_moved(this);\n", "        (void)was;\n"),
+    ("a finger moves the focus unheard", T, "        tell_focus_moved(this);\n}\n\nvoid MyZKbMain::mouseRelease",
+     "        (void)was;\n}\n\nvoid MyZKbMain::mouseRelease"),
+    ("the focus not told once a reader listens", A, "if (active && window)", "if (false && active && window)"),
+    ("the power-off screen unannounced", C, "    announce_new_name(this);\n", ""),
+    ("buttons where the picture would be at (0, 0)", S, "clamped(std::int64_t{start_x} + this->*t.x)", "clamped(std::int64_t{0} + this->*t.x)"),
+    ("names.txt read from a file others can change", S, "if (why.empty()) {\n            const ItemNames", "if (true) {\n            const ItemNames"),
+    ("a FIFO names.txt blocks", S, "O_RDONLY | O_NONBLOCK | O_CLOEXEC", "O_RDONLY | O_CLOEXEC"),
+    ("names: the first of two lines counts", "settings/item_names.cpp", "            names.words[index] = words;", "            if (!taken_from[index]) names.words[index] = words;"),
+    ("names: words not trimmed", "settings/item_names.cpp", "words = trimmed(line.substr(equals + 1))", "words = line.substr(equals + 1)"),
+    ("names: any bytes taken", "settings/item_names.cpp", "        else if (!speakable(words))", "        else if (!speakable(words) && false)"),
+    ("names: 201 bytes taken", "settings/item_names.cpp", "words.size() > kLongestName", "words.size() > kLongestName + 1"),
     ("launcher: missing theme is status 1", "launcher/powermenu-launch.in", "(see powermenu-launch --help).\" >&2\n    exit 2", "(see powermenu-launch --help).\" >&2\n    exit 1"),
 ]
 

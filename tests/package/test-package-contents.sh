@@ -38,7 +38,7 @@ expected=(
     "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/README"
 )
 for theme in default systemd; do
-    for file in conf.ini velmorine.png poweroff.png; do
+    for file in conf.ini velmorine.png poweroff.png names.txt; do
         expected+=("-rw-r--r-- /usr/share/powermenu/themes/$theme/$file")
     done
     for file in item0.sh item1.sh item2.sh; do

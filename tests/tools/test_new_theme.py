@@ -41,8 +41,8 @@ class NewTheme(unittest.TestCase):
                 self.assertEqual(check.returncode, 0, check.stdout)
                 self.assertIn(f"velmorine.png  {screen}", check.stdout)
                 source = os.path.join(THEMES, (scripts or ["default"])[0])
-                self.assertEqual(filecmp.cmpfiles(theme, source, ["item0.sh", "item1.sh", "item2.sh"], False)[0],
-                                 ["item0.sh", "item1.sh", "item2.sh"])
+                copied = ["item0.sh", "item1.sh", "item2.sh", "names.txt"]
+                self.assertEqual(filecmp.cmpfiles(theme, source, copied, False)[0], copied)
                 before = {name: os.stat(os.path.join(theme, name)).st_mtime_ns for name in os.listdir(theme)}
                 again = run(NEW_THEME, "--screen", "240x320", theme)
                 self.assertEqual((again.returncode, os.listdir(os.path.dirname(theme))), (1, ["theme"]), again.stderr)

@@ -40,6 +40,11 @@ def fifo(theme):
     os.mkfifo(os.path.join(theme, "conf.ini"))
 
 
+def names(theme):
+    with open(os.path.join(theme, "names.txt"), "wb") as out:
+        out.write(b"item0=Reboot\nitem9=x\nmenu\ncancel=\nitem1=\xff\nitem2=" + b"x" * 201 + b"\n item0 = Again \n")
+
+
 # name, spoil, extra arguments, exit status, texts the output must hold
 CHECKS = [
     ("the sample theme is clean", lines({}), ["--strict"], 0, ["no problems found", '  shut_x              84  line 18: "shut_x=84"']),
@@ -66,6 +71,10 @@ CHECKS = [
      ["conf.ini line 15: the comment is 68 characters long", "as a line of its own, which sets cancel_x to 10"]),
     ("a script anyone can change", lambda theme: os.chmod(os.path.join(theme, "item1.sh"), 0o777), [], 1,
      ["item1.sh: ", "item1.sh is writable by everyone (mode 0777); the menu refuses this theme (status 77)"]),
+    ("names.txt: lines the menu passes over", names, [], 1,
+     ['names.txt      names item0 "Again"\n', "names.txt line 1: item0 is named again on line 7, which counts",
+      'line 2: "item9" names nothing', 'line 3: no "="', 'line 4: no words after "cancel="', "line 5: not UTF-8 text",
+      "line 6: longer than 200 bytes"]),
     ("white as -1", lines({26: "line_color=-1"}), [], 0, ["no problems found"]),
     ("a negative outline width", lines({27: "line_width=-2"}), [], 1, ["line 27: line_width=-2 is below 0"]),
     ("an outline as wide as half the cancel button", lines({27: "line_width=22"}), [], 1,

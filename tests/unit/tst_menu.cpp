@@ -5,6 +5,7 @@
 #include "platform/painting.h"
 #include "platform/picture_file.h"
 
+#include <QAccessible>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -13,6 +14,8 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <climits>
 #include <memory>
@@ -548,6 +551,96 @@ private slots:
                         .arg(screen.pixelColor(x, y).name()).arg(x).arg(y)));
                 }
         }
+    }
+
+    void aScreenReaderFindsFourNamedButtonsAndTheFocus_data()
+    {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<bool>("fingerOnItem0");
+        QTest::addColumn<bool>("powerOff");
+        QTest::addColumn<int>("focused");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the start focuses item 1") << QByteArray() << false << false << 1 << "Power menu";
+        QTest::newRow("right, down, up") << QByteArray("RDU") << false << false << 2 << "Power menu";
+        QTest::newRow("down focuses cancel") << QByteArray("D") << false << false << 3 << "Power menu";
+        QTest::newRow("a finger focuses item 0") << QByteArray() << true << false << 0 << "Power menu";
+        QTest::newRow("the power-off picture takes the focus and the name")
+            << QByteArray("R") << false << true << -1 << "Restart: please wait";
+    }
+
+    // The tree a screen reader reads: the window, then one push button per
+    // target where it is drawn, the focused one marked.
+    void aScreenReaderFindsFourNamedButtonsAndTheFocus()
+    {
+        QFETCH(QByteArray, keys);
+        QFETCH(int, focused);
+        MyZKbMain menu;
+        QVERIFY(shown(menu));
+        press(menu, keys);
+        QFETCH(bool, fingerOnItem0);
+        if (fingerOnItem0)
+            QTest::mousePress(&menu, Qt::LeftButton, {}, QPoint(55, 100));
+        QFETCH(bool, powerOff);
+        // The state a confirm's timers would give, without running them.
+        menu.poweroff_now = powerOff;
+        QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(&menu);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->role(), QAccessible::Dialog);
+        QTEST(dialog->text(QAccessible::Name), "name");
+        QCOMPARE(menu.windowTitle(), QString("shut_down"));
+        QCOMPARE(dialog->childCount(), 4);
+        const QString names[] = {"Flash", "Power off", "Restart", "Cancel"};
+        for (int i = 0; i < 4; ++i) {
+            QAccessibleInterface* button = dialog->child(i);
+            QVERIFY(button && button->isValid());
+            QCOMPARE(button->role(), QAccessible::Button);
+            QCOMPARE(button->text(QAccessible::Name), names[i]);
+            const QRect where = kTargets[i].translated(kStartX, kStartY).translated(menu.mapToGlobal(QPoint(0, 0)));
+            QCOMPARE(button->rect(), where);
+            QCOMPARE(dialog->childAt(where.center().x(), where.center().y()), button);
+            QVERIFY(button->state().focusable);
+            QCOMPARE(bool(button->state().focused), i == focused);
+            QCOMPARE(button->parent(), dialog);
+            QCOMPARE(dialog->indexOfChild(button), i);
+        }
+        QCOMPARE(dialog->focusChild(), focused >= 0 ? dialog->child(focused) : nullptr);
+    }
+
+    void aThemeNamesItsItems_data()
+    {
+        QTest::addColumn<QByteArray>("names");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("said");
+        const QByteArray file = "# what a listener hears\r\nitem0 = Reboot to firmware setup\r\n"
+                                "item2=Neu starten\nmenu=Ausschalten?\npoweroff=Bis bald\n";
+        const QStringList builtin = {"Flash", "Power off", "Restart", "Cancel", "Power menu", "Power off: please wait"};
+        QTest::newRow("names.txt names them")
+            << file << "file"
+            << QStringList{"Reboot to firmware setup", "Power off", "Neu starten", "Cancel", "Ausschalten?", "Bis bald"};
+        QTest::newRow("one that others can change is not read") << file << "writable by all" << builtin;
+        QTest::newRow("a FIFO is not read, nor waited for") << file << "fifo" << builtin;
+    }
+
+    void aThemeNamesItsItems()
+    {
+        QFETCH(QByteArray, names);
+        QFETCH(QString, kind);
+        if (kind == "fifo")
+            QCOMPARE(mkfifo("names.txt", 0600), 0);
+        else
+            writeFile("names.txt", names);
+        if (kind == "writable by all")
+            QFile::setPermissions("names.txt", QFile::Permissions(0x6666));
+        MyZKbMain menu;
+        QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(&menu);
+        QStringList said;
+        for (int i = 0; i < 4; ++i)
+            said << dialog->child(i)->text(QAccessible::Name);
+        said << dialog->text(QAccessible::Name);
+        menu.sel_index = 4;
+        menu.poweroff_now = true;
+        said << dialog->text(QAccessible::Name);
+        QTEST(said, "said");
     }
 
     void aFolderWithoutTheWholeThemeSaysWhatIsMissingAndHowToClose()

@@ -1,4 +1,5 @@
 #include "tools/check/theme_files.h"
+#include "tools/check/names_check.h"
 
 #include "app/missing_files.h"
 #include "app/theme_trust.h"
@@ -200,6 +201,7 @@ ThemeFiles check_files()
         check_picture(picture, files);
     for (int item = 0; item < int(std::size(kScripts)); ++item)
         check_script(item, files);
+    check_names(files);
     // The menu refuses to start in a theme that others can change.
     const std::string refused = "; the menu refuses this theme (status 77): " + std::string(kOnlyRootAndYou);
     if (const std::string why = untrusted_theme_folder(); !why.empty())
