@@ -36,7 +36,11 @@ expected=(
     "-rw-r--r-- /usr/share/doc/powermenu/examples/acpid/powermenu.sh"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/phone-keys.kmap"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/README"
+    "-rw-r--r-- /usr/share/doc/powermenu/docs/preview-default.png"
 )
+for page in design devices performance testing themes; do
+    expected+=("-rw-r--r-- /usr/share/doc/powermenu/docs/$page.md")
+done
 for theme in default systemd; do
     for file in conf.ini velmorine.png poweroff.png; do
         expected+=("-rw-r--r-- /usr/share/powermenu/themes/$theme/$file")
@@ -91,6 +95,15 @@ started_in "$work/elsewhere/bin/powermenu-launch" "$work/mine" "$work/mine"
 mkdir "$work/links" && ln -s "$work/elsewhere/bin/powermenu-launch" "$work/links/"
 started_in "$work/links/powermenu-launch" "$work/elsewhere/share/powermenu/themes/systemd" systemd
 contains "its man pages name its themes" "$(zcat "$work/elsewhere/share/man/man1/powermenu-launch.1.gz")" "$work/elsewhere/share/powermenu/themes/default"
+
+# The packaged README's and docs' links between each other lead to files
+# in the package.
+for page in "$work"/root/usr/share/doc/powermenu/{README.md,docs/*.md}; do
+    for target in $(grep -o '](\([^)#:][^)#:]*\)[)#]' "$page" | sed 's/^](//; s/.$//'); do
+        check "${page#"$work/root"} links to $target, which the package holds" \
+            test -f "$(dirname "$page")/$target"
+    done
+done
 
 gunzip -c "$work/root/usr/share/doc/powermenu/changelog.gz" >"$work/changelog"
 same "the changelog's latest entry is this version" "$(dpkg-deb -f "$deb" Version)" \
