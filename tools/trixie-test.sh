@@ -12,7 +12,10 @@
 # servers meet nobody else's and nothing is downloaded once it starts. The
 # build folder is kept with the root, so a second run only rebuilds what
 # changed. Then the package that the suite built there is installed with apt
-# into a fresh minimal Debian 13 root and started (tools/install-test.sh).
+# into a fresh minimal Debian 13 root and started (tools/install-test.sh),
+# and walked on a virtual Debian 13 device, as a phone on Mobian runs it
+# (tools/device-test.sh, x86-64 with KVM and the linuxfb walk alone: the
+# emulated arm64 walk takes minutes more, and Debian 12's covers arm64).
 # Arguments go to ctest, as with tools/test.sh; with any, the package is
 # not installed, since the suite may not have built it.
 set -euo pipefail
@@ -98,5 +101,7 @@ if [ $# -eq 0 ]; then
     deb=$(ls "$base"/build/test/tests/package/deb-build/package/powermenu_*.deb)
     say "installing and starting the package built there: $deb"
     tools/install-test.sh --release trixie "$deb" || fail "the package built on Debian 13 does not install or start there"
+    say "walking it on a virtual Debian 13 device"
+    tools/device-test.sh --release trixie --deb "$deb" linuxfb || fail "the package built on Debian 13 failed its device walk"
 fi
 say "PASSED on Debian 13"
