@@ -14,7 +14,7 @@
 # changed. Then the package that the suite built there is installed with apt
 # into a fresh minimal Debian 13 root and started (tools/install-test.sh),
 # and walked on a virtual Debian 13 device, as a phone on Mobian runs it
-# (tools/device-test.sh, x86-64 with KVM and the linuxfb walk alone: the
+# (tools/device-test.sh, x86-64 and the linuxfb walk alone: the
 # emulated arm64 walk takes minutes more, and Debian 12's covers arm64).
 # Arguments go to ctest, as with tools/test.sh; with any, the package is
 # not installed, since the suite may not have built it.
