@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Makes the disk image of a small Debian 12 device with powermenu on it:
-#   tools/device-image.sh [--base-cached] DEB CACHE_DIR
+# Makes the disk image of a small Debian device with powermenu on it:
+#   tools/device-image.sh [--base-cached] [--release trixie] DEB CACHE_DIR
+# Debian 12 (bookworm) unless told; the package must be built for the same
+# release.
 # Prints the folder that holds disk.raw, vmlinuz and initrd.img, for the
 # package's architecture (amd64 or arm64; another one's package scripts run
 # through qemu-user). Two layers, both kept in CACHE_DIR: a base root
@@ -17,10 +19,14 @@ cd "$(dirname "$0")/.."
 source tools/debian-mirror.sh
 
 base_cached_only=false
-if [ "${1:-}" = --base-cached ]; then
-    base_cached_only=true
-    shift
-fi
+release=bookworm
+while [ $# -gt 0 ]; do
+    case $1 in
+        --base-cached) base_cached_only=true; shift ;;
+        --release) release=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
 deb=$(realpath "$1")
 cache=$2
 # Progress goes to stderr: stdout carries only the image's folder. Times
@@ -28,6 +34,11 @@ cache=$2
 started=${POWERMENU_DEVICE_TEST_STARTED:-$(date +%s)}
 say() { printf 'device-image: [%4ds] %s\n' $(($(date +%s) - started)) "$*" >&2; }
 fail() { echo "device-image: FAILED: $*" >&2; exit 1; }
+case $release in
+    bookworm) debian=12 ;;
+    trixie) debian=13 ;;
+    *) fail "no device image of \"$release\": bookworm or trixie" ;;
+esac
 
 
 # chroot without /proc: the package scripts that run here need none.
@@ -50,7 +61,7 @@ make_base() {
     packages="linux-image-$arch initramfs-tools systemd-sysv udev dbus acpid"
     packages+=" libqt6opengl6 libegl-mesa0 libgbm1 libgl1-mesa-dri imagemagick fonts-dejavu-core"
     packages+=" $(echo "$depends" | tr ',' '\n' | sed 's/|.*//' | tr -d ' ' | tr '\n' ' ')"
-    say "mmdebstrap: a minimal Debian 12 $arch root from $mirror with $packages (log: $work/mmdebstrap.log)"
+    say "mmdebstrap: a minimal Debian $debian $arch root from $mirror with $packages (log: $work/mmdebstrap.log)"
     # The initramfs needs only what finds the root disk: the virtio disk
     # and ext4. The list is in place before the kernel's package makes it,
     # and force-confold keeps it when initramfs-tools arrives.
@@ -61,7 +72,7 @@ make_base() {
         --essential-hook='mkdir -p "$1/etc/initramfs-tools/conf.d" &&
             echo MODULES=list >"$1/etc/initramfs-tools/conf.d/device.conf" &&
             printf "%s\n" virtio_pci virtio_mmio virtio_blk ext4 >"$1/etc/initramfs-tools/modules"' \
-        bookworm "$root" "deb $mirror bookworm main" >"$work/mmdebstrap.log" 2>&1 ||
+        "$release" "$root" "deb $mirror $release main" >"$work/mmdebstrap.log" 2>&1 ||
         { tail -20 "$work/mmdebstrap.log" >&2; fail "mmdebstrap failed (log above)"; }
     rm -f "$root/etc/dpkg/dpkg.cfg.d/99mmdebstrap"
     compgen -G "$root/boot/initrd.img-*" >/dev/null ||
@@ -102,7 +113,7 @@ case $arch in
     arm64) console=ttyAMA0 ;;
     *) fail "no device image for $arch: amd64 and arm64 only" ;;
 esac
-base_key=$({ declare -f inside make_base; echo "$arch $depends"; } | sha256sum | cut -c1-16)
+base_key=$({ declare -f inside make_base; echo "$release $arch $depends"; } | sha256sum | cut -c1-16)
 image_key=$({ cat "$0"; echo "$base_key"; sha256sum <"$deb"; } | sha256sum | cut -c1-16)
 base=$cache/base-$base_key
 image=$cache/image-$image_key

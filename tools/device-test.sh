@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A real device, end to end, in a virtual machine:
-#   sudo tools/device-test.sh [--if-cached] [amd64|arm64] [linuxfb] [eglfs]
+#   sudo tools/device-test.sh [--if-cached] [--release trixie --deb DEB] [amd64|arm64] [linuxfb] [eglfs]
 # Builds the package for the device's architecture (this machine's by
 # default; arm64, as phones are, is cross-built and emulated), makes a
 # Debian 12 disk image with it and the acpid and logind bindings from its
@@ -13,16 +13,27 @@
 # off each end it for real. Screenshots, timings and the serial log go to
 # build/device-test/ARCH/. With --if-cached it does nothing unless the
 # image's base root is already made (a cold run takes many minutes).
+# With --release trixie the device runs Debian 13, as phones on Mobian do,
+# with the package DEB built there (tools/trixie-test.sh builds it), cached
+# in /var/cache/powermenu-device-test/trixie/device-ARCH, its results in
+# build/device-test/trixie-ARCH/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/ensure-deps.sh
 
 if_cached=false
-if [ "${1:-}" = --if-cached ]; then
-    if_cached=true
-    shift
-fi
+release=bookworm
+deb=
+while [ $# -gt 0 ]; do
+    case $1 in
+        --if-cached) if_cached=true; shift ;;
+        --release) release=$2; shift 2 ;;
+        --deb) deb=$(realpath "$2"); shift 2 ;;
+        *) break ;;
+    esac
+done
 arch=$(dpkg --print-architecture)
+[ -z "$deb" ] || arch=$(dpkg-deb -f "$deb" Architecture)
 case ${1:-} in
     amd64 | x86-64 | x86_64) arch=amd64; shift ;;
     arm64 | aarch64) arch=arm64; shift ;;
@@ -31,6 +42,10 @@ platforms=("$@")
 [ ${#platforms[@]} -gt 0 ] || platforms=(linuxfb eglfs)
 cache=${POWERMENU_DEVICE_CACHE:-/var/cache/powermenu-device-test}/$arch
 out=build/device-test/$arch
+if [ "$release" != bookworm ]; then
+    cache=${cache%/*}/$release/device-$arch
+    out=build/device-test/$release-$arch
+fi
 # Every step of the three tools prints its time since this start.
 export POWERMENU_DEVICE_TEST_STARTED=$(date +%s)
 step() { printf 'device-test: [%4ds] %s\n' $(($(date +%s) - POWERMENU_DEVICE_TEST_STARTED)) "$*"; }
@@ -53,10 +68,16 @@ else
     ensure_deps qemu-system-x86
 fi
 
-step "building the $arch package"
-tools/build-deb.sh --arch "$arch" "build/deb-$arch" >/dev/null
-deb=$(ls "build/deb-$arch"/package/powermenu_*.deb)
-if $if_cached && ! tools/device-image.sh --base-cached "$deb" "$cache"; then
+if [ -n "$deb" ]; then
+    step "the $arch package $deb"
+elif [ "$release" = bookworm ]; then
+    step "building the $arch package"
+    tools/build-deb.sh --arch "$arch" "build/deb-$arch" >/dev/null
+    deb=$(ls "build/deb-$arch"/package/powermenu_*.deb)
+else
+    fail "a device on $release needs a package built there: --deb DEB"
+fi
+if $if_cached && ! tools/device-image.sh --base-cached --release "$release" "$deb" "$cache"; then
     step "no cached device image in $cache: skipped (run tools/device-test.sh $arch once to make it)"
     exit 0
 fi
@@ -68,7 +89,7 @@ cmake -S bench/device -B "$bench" "${cross[@]}" >/dev/null && cmake --build "$be
 rm -rf --one-file-system "${cache%/*}"/base-* "${cache%/*}"/image-*
 
 step "making the device image (or taking it from $cache)"
-image=$(tools/device-image.sh "$deb" "$cache") || fail "no device image"
+image=$(tools/device-image.sh --release "$release" "$deb" "$cache") || fail "no device image"
 
 step "booting it and walking the menu"
 python3 tools/device_walk.py "$image" "$arch" "$bench" "$out" "${platforms[@]}" ||

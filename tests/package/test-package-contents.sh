@@ -36,7 +36,11 @@ expected=(
     "-rw-r--r-- /usr/share/doc/powermenu/examples/acpid/powermenu.sh"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/phone-keys.kmap"
     "-rw-r--r-- /usr/share/doc/powermenu/examples/evdev/README"
+    "-rw-r--r-- /usr/share/doc/powermenu/docs/preview-default.png"
 )
+for page in design devices performance testing themes; do
+    expected+=("-rw-r--r-- /usr/share/doc/powermenu/docs/$page.md")
+done
 for theme in default systemd; do
     for file in conf.ini velmorine.png poweroff.png names.txt; do
         expected+=("-rw-r--r-- /usr/share/powermenu/themes/$theme/$file")
@@ -54,10 +58,18 @@ listing=$(dpkg-deb -c "$deb") || { echo "FAIL: dpkg-deb cannot list $deb"; exit 
 files=$(awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $6 }' <<<"$listing" | sort)
 same "the files and their modes, nothing more" "$(printf '%s\n' "${expected[@]}" | sort)" "$files"
 
-# dpkg-shlibdeps computes these from the program's libraries, with versions.
+# dpkg-shlibdeps computes these from the programs' libraries, with versions:
+# each library they load must be named by the package that holds it on this
+# release (Debian 13 renamed some for 64-bit time: libqt6core6t64).
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
-    contains "Depends names $library with a version" "$depends" "$library (>= "
+triplet=$(dpkg-architecture -A "$(dpkg-deb -f "$deb" Architecture)" -qDEB_HOST_MULTIARCH 2>/dev/null)
+needed=$(find "$work/root/usr/bin" -type f -exec readelf -d {} + 2>/dev/null |
+    sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u)
+contains "the programs load Qt" "$needed" libQt6Widgets.so.6
+for soname in $needed; do
+    library=$(dpkg -S "*/$triplet/$soname" 2>/dev/null | sed 's/[:,].*//' | sort -u)
+    same "one installed package holds $soname" 1 "$(wc -w <<<"$library")"
+    contains "Depends names $library, which holds $soname, with a version" "$depends" "$library (>= "
 done
 
 # started_in LAUNCHER THEME_DIR LAUNCH_ARG...: the launcher starts the menu
@@ -83,6 +95,15 @@ started_in "$work/elsewhere/bin/powermenu-launch" "$work/mine" "$work/mine"
 mkdir "$work/links" && ln -s "$work/elsewhere/bin/powermenu-launch" "$work/links/"
 started_in "$work/links/powermenu-launch" "$work/elsewhere/share/powermenu/themes/systemd" systemd
 contains "its man pages name its themes" "$(zcat "$work/elsewhere/share/man/man1/powermenu-launch.1.gz")" "$work/elsewhere/share/powermenu/themes/default"
+
+# The packaged README's and docs' links between each other lead to files
+# in the package.
+for page in "$work"/root/usr/share/doc/powermenu/{README.md,docs/*.md}; do
+    for target in $(grep -o '](\([^)#:][^)#:]*\)[)#]' "$page" | sed 's/^](//; s/.$//'); do
+        check "${page#"$work/root"} links to $target, which the package holds" \
+            test -f "$(dirname "$page")/$target"
+    done
+done
 
 gunzip -c "$work/root/usr/share/doc/powermenu/changelog.gz" >"$work/changelog"
 same "the changelog's latest entry is this version" "$(dpkg-deb -f "$deb" Version)" \
