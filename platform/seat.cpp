@@ -2,11 +2,9 @@
 
 #include "platform/keyboard_claim.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
-#include <QKeyEvent>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
@@ -26,14 +24,13 @@ bool on_wayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-// A black window over one screen that takes the clicks there and hands any
-// key it is given to the menu.
+// A black window over one screen that takes the clicks there, and never the
+// focus: the keys are the menu's.
 class Shield : public QWidget {
 public:
-    Shield(QScreen* screen, QWidget* menu)
+    explicit Shield(QScreen* screen)
         : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                                 | Qt::WindowDoesNotAcceptFocus)
-        , menu(menu)
     {
         // The menu's closing alone ends the program.
         setAttribute(Qt::WA_QuitOnClose, false);
@@ -44,30 +41,11 @@ public:
         setAutoFillBackground(true);
         setScreen(screen);
         // Without a window manager, the full-screen request is not honoured.
-        if (!on_wayland())
-            setGeometry(screen->geometry());
+        setGeometry(screen->geometry());
         // Not showFullScreen(): that would also ask for the focus.
         setWindowState(Qt::WindowFullScreen);
         show();
     }
-
-protected:
-    bool event(QEvent* e) override
-    {
-        if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) && menu) {
-            const auto* key = static_cast<QKeyEvent*>(e);
-            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
-                           key->nativeVirtualKey(), key->nativeModifiers(), key->text(), key->isAutoRepeat(),
-                           key->count(), key->device());
-            copy.setTimestamp(key->timestamp());
-            QCoreApplication::sendEvent(menu, &copy);
-            return true;
-        }
-        return QWidget::event(e);
-    }
-
-private:
-    QPointer<QWidget> menu;
 };
 
 // The shields of one menu, kept to every screen but the menu's.
@@ -103,7 +81,7 @@ public:
             return;
         for (QScreen* screen : screens) {
             if (screen != own && !shields.contains(screen))
-                shields.insert(screen, new Shield(screen, menu));
+                shields.insert(screen, new Shield(screen));
         }
     }
 
@@ -155,7 +133,9 @@ private:
 
 void hold_the_seat(QWidget* menu)
 {
-    if (on_x11() || on_wayland())
+    // Qt 6.4's xdg-shell asks for full screen on no output in particular,
+    // so the compositor would put a shield over the menu's own output.
+    if (on_x11())
         new Seat(menu);
 }
 

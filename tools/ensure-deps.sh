@@ -7,7 +7,7 @@
 powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev)
 powermenu_test_packages=(
     xvfb xdotool x11-utils x11-apps x11-xserver-utils imagemagick fonts-dejavu-core python3
-    qt6-wayland sway wtype grim
+    qt6-wayland sway wtype grim openbox wev
     dpkg-dev file lintian strace
 )
 

@@ -13,7 +13,7 @@ import processes
 from polling import wait_until
 from rfb_client import RfbClient
 from screen_picture import Picture
-from xdisplay import XDisplay
+from xdisplay import TOOL_SECONDS, XDisplay
 
 # sway refuses to run as root; the compositor, its clients and the menu then run as nobody.
 AS_USER = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
@@ -27,28 +27,68 @@ class Row:
     menu_env: dict = field(default_factory=dict)  # for the menu alone, e.g. QT_SCALE_FACTOR
     xresources: str = ""                       # loaded with xrdb before the menu starts
     sway_output: str = ""                      # e.g. "scale 3"
+    # Two outputs side by side, each HEAD wide, with a window manager (X11), and a window
+    # behind on the second output that logs what reaches it.
+    two_heads: bool = False
 
 
-ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("vnc", "vnc")]
+HEAD = (800, 600)
+ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("vnc", "vnc"),
+        Row("x11.seat", "x11", size=(2 * HEAD[0], HEAD[1]), two_heads=True),
+        Row("wayland.seat", "wayland", size=HEAD, two_heads=True)]
 
 
 class X11:
     """Xvfb, keys and taps from xdotool, screenshots from xwd."""
     taps = True
+    shields = True
 
     def __init__(self, test, row):
         self.x, self.size = test.enterContext(XDisplay(*row.size)), row.size
         if row.xresources:
             subprocess.run(["xrdb", "-merge"], input=row.xresources.encode(), env=self.x.env, check=True)
         self.env = self.x.env
+        if row.two_heads:
+            # Qt sees two RandR monitors as two screens, as on a dual-monitor Xorg.
+            w, h = HEAD
+            self.x.run("xrandr", "--setmonitor", "A", f"{w}/200x{h}/150+0+0", "screen")
+            self.x.run("xrandr", "--setmonitor", "B", f"{w}/200x{h}/150+{w}+0", "none")
+            self.size = HEAD
+            # openbox, unlike metacity, lets a click on another window take the focus from a grab's owner.
+            processes.start(test, ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+            wait_until(lambda: subprocess.run(["xdotool", "get_num_desktops"], env=self.env,
+                                              capture_output=True).stdout.strip() not in (b"", b"0"),
+                       "the window manager")
 
     def start(self, test, program, theme, env, *args):
-        menu = processes.start(test, [program, "-platform", "xcb", *args], cwd=theme, env={**self.env, **env})
+        self.launch = dict(args=[program, "-platform", "xcb", *args], cwd=theme, env={**self.env, **env})
+        menu = processes.start(test, **self.launch)
         self.x.wait_for_window("shut_down", lambda: menu.poll())
-        # No window manager runs here: the window covers the screen only if the menu asks for it.
+        # Without a window manager the window covers the screen only if the menu asks for it.
         geometry = self.x.xdotool("getwindowgeometry", "--shell", self.x.find_windows("shut_down")[0]).decode()
         test.assertIn(f"WIDTH={self.size[0]}\nHEIGHT={self.size[1]}", geometry)
         return menu
+
+    def second_press(self):
+        """The menu started again as the power key's binding does: (status, standard error)."""
+        done = subprocess.run(**self.launch, capture_output=True, timeout=TOOL_SECONDS)
+        return done.returncode, done.stderr.decode()
+
+    def window_behind(self, test, log):
+        """A window on the second head that logs every event it gets (xev)."""
+        behind = processes.start(test, ["xev", "-name", "behind", "-geometry", f"{HEAD[0]}x{HEAD[1]}+{HEAD[0]}+0"],
+                                 env=self.env, stdout=log)
+        self.x.wait_for_window("behind", lambda: behind.poll())
+
+    def reach_for_the_other_head(self):
+        self.x.xdotool("mousemove", HEAD[0] + HEAD[0] // 2, HEAD[1] // 2, "click", "1")
+
+    def switch_workspace(self, back=False):
+        self.x.xdotool("set_desktop", "0" if back else "1")
+
+    def focus_behind(self):
+        self.x.xdotool("windowfocus", "--sync", self.x.find_windows("behind")[0])
 
     def pixel(self, point):
         return self.x.pixel(point)
@@ -68,6 +108,7 @@ class X11:
 class Wayland:
     """sway's headless back end, keys from wtype, screenshots from grim."""
     taps = False
+    shields = False
 
     def __init__(self, test, row):
         root = test.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-sway-"))
@@ -76,6 +117,9 @@ class Wayland:
         config = os.path.join(root, "sway.conf")
         with open(config, "w") as out:
             out.write(f"xwayland disable\noutput HEADLESS-1 mode {row.size[0]}x{row.size[1]} {row.sway_output}\n")
+            if row.two_heads:
+                out.write(f"output HEADLESS-1 position 0 0\n"
+                          f"output HEADLESS-2 mode {row.size[0]}x{row.size[1]} position {row.size[0]} 0\n")
         if AS_USER:
             shutil.chown(root, "nobody")
             for path in (runtime, config):
@@ -94,6 +138,30 @@ class Wayland:
         processes.start(test, [*AS_USER, "wtype", "-s", "600000"], env=self.env)
         wait_until(lambda: any(d["type"] == "keyboard" for d in self.swaymsg("get_inputs")),
                    "the virtual keyboard to join the seat")
+        if row.two_heads:
+            self.sway("create_output")
+            wait_until(lambda: len(self.swaymsg("get_outputs")) == 2, "the second output")
+            self.sway("focus output HEADLESS-1")
+
+    def sway(self, command):
+        subprocess.run([*AS_USER, "swaymsg", command], env=self.env, capture_output=True, check=True)
+
+    def second_press(self):
+        done = subprocess.run(**self.launch, capture_output=True, timeout=60)
+        return done.returncode, done.stderr.decode()
+
+    def window_behind(self, test, log):
+        """A window on the second output that logs every event it gets (wev)."""
+        self.sway("focus output HEADLESS-2")
+        behind = processes.start(test, [*AS_USER, "wev"], env=self.env, stdout=log)
+        wait_until(lambda: behind.poll() is None and (w := self.window("wev")) and w["focused"], "wev's window")
+        self.sway("focus output HEADLESS-1")
+
+    def reach_for_the_other_head(self):
+        self.sway("focus output right")
+
+    def switch_workspace(self):
+        self.sway("workspace 3")
 
     def swaymsg(self, kind):
         return json.loads(subprocess.run([*AS_USER, "swaymsg", "--raw", "-t", kind], env=self.env,
@@ -106,7 +174,8 @@ class Wayland:
             os.chmod(os.path.dirname(theme), 0o755)
             for path in [theme, *(os.path.join(theme, name) for name in os.listdir(theme))]:
                 shutil.chown(path, "nobody", "nogroup")
-        menu = processes.start(test, [*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        self.launch = dict(args=[*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        menu = processes.start(test, **self.launch)
         # Keys go to the focused window: a first frame can be on screen before sway gives the focus.
         window = wait_until(lambda: (w := self.window("shut_down")) and w["focused"] and w,
                             "the menu's window focused in sway's tree")
