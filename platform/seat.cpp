@@ -2,9 +2,11 @@
 
 #include "platform/keyboard_claim.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
@@ -24,13 +26,15 @@ bool on_wayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-// A black window over one screen that takes the clicks there, and never the
-// focus: the keys are the menu's.
+// A black window over one screen that takes the clicks there. It asks never
+// to have the focus; where a compositor gives it the keyboard all the same
+// (sway's focus on another output), it hands every key to the menu.
 class Shield : public QWidget {
 public:
-    explicit Shield(QScreen* screen)
+    Shield(QScreen* screen, QWidget* menu)
         : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                                 | Qt::WindowDoesNotAcceptFocus)
+        , menu(menu)
     {
         // The menu's closing alone ends the program.
         setAttribute(Qt::WA_QuitOnClose, false);
@@ -40,12 +44,32 @@ public:
         setPalette(black);
         setAutoFillBackground(true);
         setScreen(screen);
-        // Without a window manager, the full-screen request is not honoured.
+        // Without a window manager the full-screen request is not honoured;
+        // and Qt's Wayland client asks for full screen on the output that
+        // the geometry, not setScreen, names.
         setGeometry(screen->geometry());
         // Not showFullScreen(): that would also ask for the focus.
         setWindowState(Qt::WindowFullScreen);
         show();
     }
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (menu && (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease)) {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
+                           key->nativeVirtualKey(), key->nativeModifiers(), key->text(), key->isAutoRepeat(),
+                           key->count(), key->device());
+            copy.setTimestamp(key->timestamp());
+            QCoreApplication::sendEvent(menu, &copy);
+            return true;
+        }
+        return QWidget::event(e);
+    }
+
+private:
+    QPointer<QWidget> menu;
 };
 
 // The shields of one menu, kept to every screen but the menu's.
@@ -81,7 +105,7 @@ public:
             return;
         for (QScreen* screen : screens) {
             if (screen != own && !shields.contains(screen))
-                shields.insert(screen, new Shield(screen));
+                shields.insert(screen, new Shield(screen, menu));
         }
     }
 
@@ -133,9 +157,7 @@ private:
 
 void hold_the_seat(QWidget* menu)
 {
-    // Qt 6.4's xdg-shell asks for full screen on no output in particular,
-    // so the compositor would put a shield over the menu's own output.
-    if (on_x11())
+    if (on_x11() || on_wayland())
         new Seat(menu);
 }
 

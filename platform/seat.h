@@ -6,9 +6,10 @@ class QWidget;
 // another output must not be clickable or take the keys that the menu is
 // trusted with. Every screen but the menu's is covered by a plain shield,
 // made after the menu's first frame so that the menu is not slower to show;
-// a screen plugged in later gets one too. The menu takes the keyboard again
-// whenever its window comes back on the screen. X11 only: a Wayland window cannot choose its output here,
-// and framebuffer platforms have one screen that nothing else can cover.
+// a screen plugged in later gets one too. Keys that a compositor gives a
+// shield go to the menu; on X11 the menu takes the keyboard again whenever
+// its window comes back on the screen. Framebuffer platforms have one
+// screen that nothing else can cover.
 void hold_the_seat(QWidget* menu);
 
 // A second press of the power key: the menu comes to the front on the

@@ -41,7 +41,6 @@ ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("vnc", "vnc"),
 class X11:
     """Xvfb, keys and taps from xdotool, screenshots from xwd."""
     taps = True
-    shields = True
 
     def __init__(self, test, row):
         self.x, self.size = test.enterContext(XDisplay(*row.size)), row.size
@@ -108,7 +107,6 @@ class X11:
 class Wayland:
     """sway's headless back end, keys from wtype, screenshots from grim."""
     taps = False
-    shields = False
 
     def __init__(self, test, row):
         root = test.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-sway-"))
