@@ -116,8 +116,9 @@ class Wayland:
         with open(config, "w") as out:
             out.write(f"xwayland disable\noutput HEADLESS-1 mode {row.size[0]}x{row.size[1]} {row.sway_output}\n")
             if row.two_heads:
-                out.write(f"output HEADLESS-1 position 0 0\n"
-                          f"output HEADLESS-2 mode {row.size[0]}x{row.size[1]} position {row.size[0]} 0\n")
+                out.write("output HEADLESS-1 position 0 0\n" + "".join(
+                    f"output HEADLESS-{n} mode {row.size[0]}x{row.size[1]} position {(n - 1) * row.size[0]} 0\n"
+                    for n in (2, 3)))
         if AS_USER:
             shutil.chown(root, "nobody")
             for path in (runtime, config):
@@ -157,6 +158,15 @@ class Wayland:
 
     def reach_for_the_other_head(self):
         self.sway("focus output right")
+
+    def plug_in_output(self):
+        """A third output, plugged in while the menu is open: a point on it. Its empty workspace
+        would be as black as a shield, so this waits for a full-screen window there too."""
+        self.sway("create_output")
+        wait_until(lambda: any(n["name"] == "HEADLESS-3" and any(w.get("fullscreen_mode") for ws in n["nodes"]
+                                                                  for w in ws["nodes"])
+                               for n in self.swaymsg("get_tree")["nodes"]), "a full-screen window on HEADLESS-3")
+        return (2 * HEAD[0] + 100, 100)
 
     def switch_workspace(self):
         self.sway("workspace 3")

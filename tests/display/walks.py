@@ -120,6 +120,8 @@ class Seat(Menu):
     def test_the_other_output_is_covered_and_takes_nothing_from_the_menu(self):
         self.start()
         self.wait_for_the_whole_seat()
+        if hasattr(self.path, "plug_in_output"):
+            self.wait_for(self.path.plug_in_output(), theme.BLACK, "a shield on the output plugged in")
         reached = len(self.behind_got())
         self.path.reach_for_the_other_head()
         self.path.keys("x", "Return")
