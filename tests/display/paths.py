@@ -38,7 +38,16 @@ ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("vnc", "vnc"),
         Row("wayland.seat", "wayland", size=HEAD, two_heads=True)]
 
 
-class X11:
+class Path:
+    """What every display path shares; start() keeps in self.launch how it started the menu."""
+
+    def second_press(self):
+        """The menu started again as the power key's binding does: (status, standard error)."""
+        done = subprocess.run(**self.launch, capture_output=True, timeout=TOOL_SECONDS)
+        return done.returncode, done.stderr.decode()
+
+
+class X11(Path):
     """Xvfb, keys and taps from xdotool, screenshots from xwd."""
     taps = True
 
@@ -68,11 +77,6 @@ class X11:
         geometry = self.x.xdotool("getwindowgeometry", "--shell", self.x.find_windows("shut_down")[0]).decode()
         test.assertIn(f"WIDTH={self.size[0]}\nHEIGHT={self.size[1]}", geometry)
         return menu
-
-    def second_press(self):
-        """The menu started again as the power key's binding does: (status, standard error)."""
-        done = subprocess.run(**self.launch, capture_output=True, timeout=TOOL_SECONDS)
-        return done.returncode, done.stderr.decode()
 
     def window_behind(self, test, log):
         """A window on the second head that logs every event it gets (xev)."""
@@ -104,7 +108,7 @@ class X11:
         self.x.wait_for_window("xmessage", lambda: other.poll())
 
 
-class Wayland:
+class Wayland(Path):
     """sway's headless back end, keys from wtype, screenshots from grim."""
     taps = False
 
@@ -144,10 +148,6 @@ class Wayland:
 
     def sway(self, command):
         subprocess.run([*AS_USER, "swaymsg", command], env=self.env, capture_output=True, check=True)
-
-    def second_press(self):
-        done = subprocess.run(**self.launch, capture_output=True, timeout=60)
-        return done.returncode, done.stderr.decode()
 
     def window_behind(self, test, log):
         """A window on the second output that logs every event it gets (wev)."""
@@ -209,7 +209,7 @@ class Wayland:
             subprocess.run([*AS_USER, "wtype", "-k", name], env=self.env, check=True)
 
 
-class Vnc:
+class Vnc(Path):
     """Qt's VNC platform (the framebuffer back end served over RFB) and the tests' own client."""
     taps = True
 
@@ -218,8 +218,9 @@ class Vnc:
 
     def start(self, test, program, theme, env, *args):
         size = "x".join(map(str, self.row.size))
-        menu = processes.start(test, [program, "-platform", f"vnc:size={size}:port=0", *args], cwd=theme,
-                               env=processes.isolated_for(test, {**os.environ, **env}))
+        self.launch = dict(args=[program, "-platform", f"vnc:size={size}:port=0", *args], cwd=theme,
+                           env=processes.isolated_for(test, {**os.environ, **env}))
+        menu = processes.start(test, **self.launch)
         port = wait_until(lambda: menu.poll() is None and listening_port(menu.pid), "the VNC server to listen")
         self.client = RfbClient(port)
         test.addCleanup(self.client.close)
