@@ -122,7 +122,8 @@ class Seat(Menu):
 
     def wait_for_the_whole_seat(self):
         self.wait_for((20, 20), theme.PICTURE, "the menu picture")
-        self.wait_for(self.OTHER, theme.BLACK, "the other output covered")
+        for point in (self.OTHER, (2 * paths.HEAD[0] - 1, paths.HEAD[1] - 1)):
+            self.wait_for(point, theme.BLACK, f"the other output covered at {point}")
 
     def test_the_other_output_is_covered_and_takes_nothing_from_the_menu(self):
         self.start()
