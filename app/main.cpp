@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     window->show();
     toolkit_started();
     hold_the_seat(window);
-    answer_second_presses(second_press, [window] { return bring_back(window); });
+    answer_second_presses(second_press, window, [window] { return bring_back(window); });
     // Non-zero only when a confirmed item's script was not run.
     const int failure = app->exec();
     delete window;

@@ -1,6 +1,5 @@
 #include "app/second_press.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -67,11 +66,11 @@ bool ask_open_menu_to_come_back(int folder_fd, const std::string& name)
     return came_back;
 }
 
-void answer_second_presses(int socket_fd, std::function<bool()> bring_back)
+void answer_second_presses(int socket_fd, QObject* menu, std::function<bool()> bring_back)
 {
     if (socket_fd < 0)
         return;
-    auto* knock = new QSocketNotifier(socket_fd, QSocketNotifier::Read, QCoreApplication::instance());
+    auto* knock = new QSocketNotifier(socket_fd, QSocketNotifier::Read, menu);
     QObject::connect(knock, &QSocketNotifier::activated, knock, [socket_fd, bring_back] {
         const int peer = accept4(socket_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (peer < 0)
