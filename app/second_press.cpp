@@ -1,6 +1,9 @@
 #include "app/second_press.h"
 
+#include <QEvent>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <QWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -66,20 +69,58 @@ bool ask_open_menu_to_come_back(int folder_fd, const std::string& name)
     return came_back;
 }
 
-void answer_second_presses(int socket_fd, QObject* menu, std::function<bool()> bring_back)
+namespace {
+
+// Once the menu is back, its answer; "back" is once it has the focus again,
+// or after a moment when the compositor does not give it.
+class Answer : public QObject {
+public:
+    Answer(int peer, QWidget* menu, bool came_back)
+        : QObject(menu)
+        , peer(peer)
+        , came_back(came_back)
+    {
+        if (!came_back || menu->isActiveWindow()) {
+            deleteLater();
+            return;
+        }
+        menu->installEventFilter(this);
+        QTimer::singleShot(kAnswerWaitMs / 2, this, &QObject::deleteLater);
+    }
+
+    ~Answer() override
+    {
+        const char answer = came_back ? '1' : '0';
+        // Non-blocking: a peer that has gone costs nothing.
+        (void)!send(peer, &answer, 1, MSG_NOSIGNAL);
+        close(peer);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::WindowActivate)
+            deleteLater();
+        return false;
+    }
+
+private:
+    int peer;
+    bool came_back;
+};
+
+} // namespace
+
+void answer_second_presses(int socket_fd, QWidget* menu, std::function<bool()> bring_back)
 {
     if (socket_fd < 0)
         return;
     auto* knock = new QSocketNotifier(socket_fd, QSocketNotifier::Read, menu);
-    QObject::connect(knock, &QSocketNotifier::activated, knock, [socket_fd, bring_back] {
+    QObject::connect(knock, &QSocketNotifier::activated, knock, [socket_fd, menu, bring_back] {
         const int peer = accept4(socket_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (peer < 0)
-            return;
         // Only this user can reach the socket: the folder admits no one
         // else but root, whose starts refuse a folder that is not root's.
-        const char answer = bring_back() ? '1' : '0';
-        // Non-blocking: a peer that has gone costs nothing.
-        (void)!write(peer, &answer, 1);
-        close(peer);
+        if (peer >= 0)
+            new Answer(peer, menu, bring_back());
     });
 }

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-class QObject;
+class QWidget;
 
 // A second press of the power key while the menu is open must bring the menu
 // back where the user can see it (a workspace switch may have hidden it),
@@ -22,5 +22,6 @@ int open_second_press_socket(int folder_fd, const std::string& name);
 bool ask_open_menu_to_come_back(int folder_fd, const std::string& name);
 
 // Answers each knock on the socket, on the event loop, with bring_back's
-// word on whether the menu came back, for as long as menu lives.
-void answer_second_presses(int socket_fd, QObject* menu, std::function<bool()> bring_back);
+// word on whether the menu came back, once it has the focus again (or
+// after a second), for as long as menu lives.
+void answer_second_presses(int socket_fd, QWidget* menu, std::function<bool()> bring_back);

@@ -184,11 +184,19 @@ class Wayland(Path):
                 shutil.chown(path, "nobody", "nogroup")
         self.launch = dict(args=[*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
         menu = processes.start(test, **self.launch)
-        # Keys go to the focused window: a first frame can be on screen before sway gives the focus.
-        window = wait_until(lambda: (w := self.window("shut_down")) and w["focused"] and w,
-                            "the menu's window focused in sway's tree")
-        test.assertEqual(window["fullscreen_mode"], 1, "sway shows the menu full screen")
+        test.assertEqual(self.menu_focused()["fullscreen_mode"], 1, "sway shows the menu full screen")
         return menu
+
+    def menu_focused(self):
+        # Keys go to the focused window: a first frame can be on screen before sway gives the focus.
+        return wait_until(lambda: (w := self.window("shut_down")) and w["focused"] and w,
+                          "the menu's window focused in sway's tree")
+
+    def second_press(self):
+        said = super().second_press()
+        # The menu comes back as a window mapped afresh, which sway focuses once it is on screen.
+        self.menu_focused()
+        return said
 
     def window(self, title):
         nodes = [self.swaymsg("get_tree")]
