@@ -43,10 +43,10 @@ public:
         black.setColor(QPalette::Window, Qt::black);
         setPalette(black);
         setAutoFillBackground(true);
-        setScreen(screen);
-        // Without a window manager the full-screen request is not honoured;
-        // and Qt's Wayland client asks for full screen on the output that
-        // the geometry, not setScreen, names.
+        // The screen goes by the geometry: Qt's Wayland client asks for full
+        // screen on the output it names (setScreen alone is undone by the
+        // default geometry), and without a window manager X11 honours no
+        // full-screen request.
         setGeometry(screen->geometry());
         // Not showFullScreen(): that would also ask for the focus.
         setWindowState(Qt::WindowFullScreen);
