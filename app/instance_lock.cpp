@@ -1,6 +1,7 @@
 #include "app/instance_lock.h"
 
 #include "app/missing_files.h"
+#include "app/second_press.h"
 #include "app/theme_trust.h"
 
 #include <cerrno>
@@ -85,8 +86,9 @@ int open_without_lock(const std::string& why)
 
 } // namespace
 
-int lock_theme_folder()
+int lock_theme_folder(int& second_press_fd)
 {
+    second_press_fd = -1;
     // The folder's identity, not its name: a theme reached by two paths
     // is one theme, and a folder is there even when conf.ini is not.
     struct stat theme;
@@ -102,19 +104,26 @@ int lock_theme_folder()
     if (folder.fd < 0)
         return open_without_lock(folder.problem);
     const std::string name = "powermenu-" + std::to_string(static_cast<unsigned long long>(theme.st_dev)) + "-"
-        + std::to_string(static_cast<unsigned long long>(theme.st_ino)) + ".lock";
+        + std::to_string(static_cast<unsigned long long>(theme.st_ino));
     // O_CLOEXEC keeps the item scripts, and anything they leave running,
     // from holding the lock after the menu has gone.
-    const int fd = openat(folder.fd, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    close(folder.fd);
-    if (fd < 0)
-        return open_without_lock(name + ": " + std::strerror(errno));
+    const int fd = openat(folder.fd, (name + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        close(folder.fd);
+        return open_without_lock(name + ".lock: " + std::strerror(errno));
+    }
     // fd stays open until exit: closing it would release the lock.
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        second_press_fd = open_second_press_socket(folder.fd, name + ".sock");
+        close(folder.fd);
         return 0;
-    if (errno != EWOULDBLOCK)
-        return open_without_lock(name + ": " + std::strerror(errno));
-    std::fprintf(stderr, "powermenu: not started: a menu of yours is already open in %s; it ends with F2\n",
-                 working_directory().c_str());
+    }
+    const int error = errno;
+    const bool came_back = error == EWOULDBLOCK && ask_open_menu_to_come_back(folder.fd, name + ".sock");
+    close(folder.fd);
+    if (error != EWOULDBLOCK)
+        return open_without_lock(name + ".lock: " + std::strerror(error));
+    std::fprintf(stderr, "powermenu: not started: a menu of yours is already open in %s; %s\n",
+                 working_directory().c_str(), came_back ? "brought it to the front" : "it ends with F2");
     return 1;
 }

@@ -1,9 +1,11 @@
 #include "app/gui.h"
 #include "app/instance_lock.h"
 #include "app/missing_files.h"
+#include "app/second_press.h"
 #include "app/theme_trust.h"
 #include "platform/ZApplication.h"
 #include "platform/picture_file.h"
+#include "platform/seat.h"
 #include "platform/toolkit_failure.h"
 
 #include <csignal>
@@ -18,7 +20,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "powermenu: not started: %s; %s\n", why.c_str(), kOnlyRootAndYou);
         return kUntrustedTheme;
     }
-    if (const int refused = lock_theme_folder())
+    int second_press = -1;
+    if (const int refused = lock_theme_folder(second_press))
         return refused;
     // A warning written to a pipe that nobody reads any more must fail, not
     // kill the menu. A handler rather than SIG_IGN: the item scripts start
@@ -34,6 +37,8 @@ int main(int argc, char** argv)
     app->setMainWidget(window);
     window->show();
     toolkit_started();
+    hold_the_seat(window);
+    answer_second_presses(second_press, window, [window] { return bring_back(window); });
     // Non-zero only when a confirmed item's script was not run.
     const int failure = app->exec();
     delete window;

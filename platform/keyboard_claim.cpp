@@ -30,6 +30,7 @@ public:
         : QObject(window)
         , window(window)
     {
+        setObjectName(QStringLiteral("stay in front"));
         window->installEventFilter(this);
     }
 
@@ -53,7 +54,9 @@ void claim_keyboard(QWidget* window)
     bring_forward(window);
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    new StayInFront(window);
+    // Claimed again at each show and each return from another workspace.
+    if (!window->findChild<QObject*>(QStringLiteral("stay in front"), Qt::FindDirectChildrenOnly))
+        new StayInFront(window);
     auto* retry = new QTimer(window);
     retry->setInterval(kRetryMs);
     QObject::connect(retry, &QTimer::timeout, window, [window, retry, tries = 0]() mutable {

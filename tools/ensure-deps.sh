@@ -7,7 +7,7 @@
 powermenu_build_packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libpng-dev libx11-dev)
 powermenu_test_packages=(
     xvfb xdotool x11-utils x11-apps x11-xserver-utils imagemagick fonts-dejavu-core python3
-    qt6-wayland sway wtype wev grim
+    qt6-wayland sway wtype wev grim openbox
     qt6-wayland-dev libqt6opengl6-dev qt6-declarative-dev libxkbcommon-dev
     dbus-daemon at-spi2-core python3-pyatspi
     dpkg-dev file lintian strace

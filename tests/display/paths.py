@@ -16,7 +16,7 @@ import processes
 from polling import wait_until
 from rfb_client import RfbClient
 from screen_picture import Picture
-from xdisplay import XDisplay
+from xdisplay import TOOL_SECONDS, XDisplay
 
 # sway refuses to run as root; the compositor, its clients and the menu then run as nobody.
 AS_USER = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
@@ -30,12 +30,27 @@ class Row:
     menu_env: dict = field(default_factory=dict)  # for the menu alone, e.g. QT_SCALE_FACTOR
     xresources: str = ""                       # loaded with xrdb before the menu starts
     sway_output: str = ""                      # e.g. "scale 3"
+    # Two outputs side by side, each HEAD wide, with a window manager (X11), and a window
+    # behind on the second output that logs what reaches it.
+    two_heads: bool = False
 
 
-ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("wayland-touch", "wayland-touch"), Row("vnc", "vnc")]
+HEAD = (800, 600)
+ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("wayland-touch", "wayland-touch"), Row("vnc", "vnc"),
+        Row("x11.seat", "x11", size=(2 * HEAD[0], HEAD[1]), two_heads=True),
+        Row("wayland.seat", "wayland", size=HEAD, two_heads=True)]
 
 
-class X11:
+class Path:
+    """What every display path shares; start() keeps in self.launch how it started the menu."""
+
+    def second_press(self):
+        """The menu started again as the power key's binding does: (status, standard error)."""
+        done = subprocess.run(**self.launch, capture_output=True, timeout=TOOL_SECONDS)
+        return done.returncode, done.stderr.decode()
+
+
+class X11(Path):
     """Xvfb, keys and taps from xdotool, screenshots from xwd."""
     taps = True
 
@@ -44,14 +59,42 @@ class X11:
         if row.xresources:
             subprocess.run(["xrdb", "-merge"], input=row.xresources.encode(), env=self.x.env, check=True)
         self.env = self.x.env
+        if row.two_heads:
+            # Qt sees two RandR monitors as two screens, as on a dual-monitor Xorg.
+            w, h = HEAD
+            self.x.run("xrandr", "--setmonitor", "A", f"{w}/200x{h}/150+0+0", "screen")
+            self.x.run("xrandr", "--setmonitor", "B", f"{w}/200x{h}/150+{w}+0", "none")
+            self.size = HEAD
+            # openbox, unlike metacity, lets a click on another window take the focus from a grab's owner.
+            processes.start(test, ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+            wait_until(lambda: subprocess.run(["xdotool", "get_num_desktops"], env=self.env,
+                                              capture_output=True).stdout.strip() not in (b"", b"0"),
+                       "the window manager")
 
     def start(self, test, program, theme, env, *args):
-        menu = processes.start(test, [program, "-platform", "xcb", *args], cwd=theme, env={**self.env, **env})
+        self.launch = dict(args=[program, "-platform", "xcb", *args], cwd=theme, env={**self.env, **env})
+        menu = processes.start(test, **self.launch)
         self.x.wait_for_window("shut_down", lambda: menu.poll())
-        # No window manager runs here: the window covers the screen only if the menu asks for it.
+        # Without a window manager the window covers the screen only if the menu asks for it.
         geometry = self.x.xdotool("getwindowgeometry", "--shell", self.x.find_windows("shut_down")[0]).decode()
         test.assertIn(f"WIDTH={self.size[0]}\nHEIGHT={self.size[1]}", geometry)
         return menu
+
+    def window_behind(self, test, log):
+        """A window on the second head that logs every event it gets (xev)."""
+        behind = processes.start(test, ["xev", "-name", "behind", "-geometry", f"{HEAD[0]}x{HEAD[1]}+{HEAD[0]}+0"],
+                                 env=self.env, stdout=log)
+        self.x.wait_for_window("behind", lambda: behind.poll())
+
+    def reach_for_the_other_head(self):
+        self.x.xdotool("mousemove", HEAD[0] + HEAD[0] // 2, HEAD[1] // 2, "click", "1")
+
+    def switch_workspace(self, back=False):
+        self.x.xdotool("set_desktop", "0" if back else "1")
+
+    def focus_behind(self):
+        self.x.xdotool("windowfocus", "--sync", self.x.find_windows("behind")[0])
 
     def pixel(self, point):
         return self.x.pixel(point)
@@ -82,7 +125,7 @@ class X11:
         self.x.wait_for_window("xmessage", lambda: other.poll())
 
 
-class Wayland:
+class Wayland(Path):
     """sway's headless back end, keys from wtype, screenshots from grim."""
     taps = False
 
@@ -93,6 +136,10 @@ class Wayland:
         config = os.path.join(root, "sway.conf")
         with open(config, "w") as out:
             out.write(f"xwayland disable\noutput HEADLESS-1 mode {row.size[0]}x{row.size[1]} {row.sway_output}\n")
+            if row.two_heads:
+                out.write("output HEADLESS-1 position 0 0\n" + "".join(
+                    f"output HEADLESS-{n} mode {row.size[0]}x{row.size[1]} position {(n - 1) * row.size[0]} 0\n"
+                    for n in (2, 3)))
         if AS_USER:
             shutil.chown(root, "nobody")
             for path in (runtime, config):
@@ -111,6 +158,35 @@ class Wayland:
         processes.start(test, [*AS_USER, "wtype", "-s", "600000"], env=self.env)
         wait_until(lambda: any(d["type"] == "keyboard" for d in self.swaymsg("get_inputs")),
                    "the virtual keyboard to join the seat")
+        if row.two_heads:
+            self.sway("create_output")
+            wait_until(lambda: len(self.swaymsg("get_outputs")) == 2, "the second output")
+            self.sway("focus output HEADLESS-1")
+
+    def sway(self, command):
+        subprocess.run([*AS_USER, "swaymsg", command], env=self.env, capture_output=True, check=True)
+
+    def window_behind(self, test, log):
+        """A window on the second output that logs every event it gets (wev)."""
+        self.sway("focus output HEADLESS-2")
+        behind = processes.start(test, [*AS_USER, "wev"], env=self.env, stdout=log)
+        wait_until(lambda: behind.poll() is None and (w := self.window("wev")) and w["focused"], "wev's window")
+        self.sway("focus output HEADLESS-1")
+
+    def reach_for_the_other_head(self):
+        self.sway("focus output right")
+
+    def plug_in_output(self):
+        """A third output, plugged in while the menu is open: a point on it. Its empty workspace
+        would be as black as a shield, so this waits for a full-screen window there too."""
+        self.sway("create_output")
+        wait_until(lambda: any(n["name"] == "HEADLESS-3" and any(w.get("fullscreen_mode") for ws in n["nodes"]
+                                                                  for w in ws["nodes"])
+                               for n in self.swaymsg("get_tree")["nodes"]), "a full-screen window on HEADLESS-3")
+        return (2 * HEAD[0] + 100, 100)
+
+    def switch_workspace(self):
+        self.sway("workspace 3")
 
     def swaymsg(self, kind):
         return json.loads(subprocess.run([*AS_USER, "swaymsg", "--raw", "-t", kind], env=self.env,
@@ -123,12 +199,21 @@ class Wayland:
             os.chmod(os.path.dirname(theme), 0o755)
             for path in [theme, *(os.path.join(theme, name) for name in os.listdir(theme))]:
                 shutil.chown(path, "nobody", "nogroup")
-        menu = processes.start(test, [*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
-        # Keys go to the focused window: a first frame can be on screen before sway gives the focus.
-        window = wait_until(lambda: (w := self.window("shut_down")) and w["focused"] and w,
-                            "the menu's window focused in sway's tree")
-        test.assertEqual(window["fullscreen_mode"], 1, "sway shows the menu full screen")
+        self.launch = dict(args=[*AS_USER, copy, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        menu = processes.start(test, **self.launch)
+        test.assertEqual(self.menu_focused()["fullscreen_mode"], 1, "sway shows the menu full screen")
         return menu
+
+    def menu_focused(self):
+        # Keys go to the focused window: a first frame can be on screen before sway gives the focus.
+        return wait_until(lambda: (w := self.window("shut_down")) and w["focused"] and w,
+                          "the menu's window focused in sway's tree")
+
+    def second_press(self):
+        said = super().second_press()
+        # The menu comes back as a window mapped afresh, which sway focuses once it is on screen.
+        self.menu_focused()
+        return said
 
     def window(self, title):
         nodes = [self.swaymsg("get_tree")]
@@ -221,7 +306,7 @@ class WaylandTouch:
         self.touch(("down", 0, down), ("move", 0, up), ("up", 0))
 
 
-class Vnc:
+class Vnc(Path):
     """Qt's VNC platform (the framebuffer back end served over RFB) and the tests' own client."""
     taps = True
 
@@ -230,8 +315,9 @@ class Vnc:
 
     def start(self, test, program, theme, env, *args):
         size = "x".join(map(str, self.row.size))
-        menu = processes.start(test, [program, "-platform", f"vnc:size={size}:port=0", *args], cwd=theme,
-                               env=processes.isolated_for(test, {**os.environ, **env}))
+        self.launch = dict(args=[program, "-platform", f"vnc:size={size}:port=0", *args], cwd=theme,
+                           env=processes.isolated_for(test, {**os.environ, **env}))
+        menu = processes.start(test, **self.launch)
         port = wait_until(lambda: menu.poll() is None and listening_port(menu.pid), "the VNC server to listen")
         self.client = RfbClient(port)
         test.addCleanup(self.client.close)

@@ -19,7 +19,8 @@ from polling import wait_until  # noqa: E402
 PROGRAM = ROW = None
 
 
-class Walks(unittest.TestCase):
+class Menu(unittest.TestCase):
+    """The menu in a theme folder of its own on this row's display path."""
     def setUp(self):
         self.path = paths.PATHS[ROW.path](self, ROW)
         self.theme = os.path.join(self.enterContext(tempfile.TemporaryDirectory(prefix="powermenu-walk-")), "theme")
@@ -46,6 +47,8 @@ class Walks(unittest.TestCase):
         self.assertEqual(processes.exit_status(self.menu), status, "exit status")
         self.assertEqual(theme.scripts_run(self.theme), scripts)
 
+
+class Walks(Menu):
     def test_keys_move_the_focus_and_return_runs_the_script_under_the_power_off_picture(self):
         self.start()
         w, h = theme.SCREEN_SIZE
@@ -101,9 +104,16 @@ class Walks(unittest.TestCase):
         self.path.keys("Right", "Return")
         self.assert_ended("item2\n")
 
-    def test_f2_runs_nothing_and_extra_arguments_count_in_the_status(self):
+    def test_a_second_press_opens_no_second_menu_and_f2_runs_nothing(self):
         self.start("one", "two")
-        self.path.keys("Right", "F2")
+        status, said = self.path.second_press()
+        self.assertEqual((status, said.count("\n")), (1, 1), said)
+        # Nothing can hide a menu on the framebuffer, so there is nothing to bring back.
+        self.assertIn("it ends with F2" if ROW.path == "vnc" else "brought it to the front", said)
+        self.path.keys("Right")
+        self.wait_for_focus("item2")
+        # Extra arguments count in the status.
+        self.path.keys("F2")
         self.assert_ended("", status=3)
 
     def test_a_slide_off_only_focuses_and_a_tap_on_cancel_runs_nothing(self):
@@ -132,9 +142,64 @@ class Walks(unittest.TestCase):
         self.assert_ended("item2\n")
 
 
+class Seat(Menu):
+    """Two outputs, and a window behind the menu on the second one that logs what reaches it."""
+    # A point on the second output, inside the window behind.
+    OTHER = (paths.HEAD[0] + 100, 100)
+    # What the window behind logs when a click or a key reaches it (xev, wev).
+    REACHED = ("ButtonPress", "KeyPress", "] key:", "] button:")
+
+    def setUp(self):
+        super().setUp()
+        self.log = os.path.join(self.theme, "..", "behind.log")
+        self.path.window_behind(self, self.enterContext(open(self.log, "w")))
+        wait_until(lambda: self.path.pixel(self.OTHER) != theme.BLACK, "the window behind on the screen")
+
+    def behind_got(self):
+        with open(self.log) as log:
+            return [line for line in log if any(word in line for word in self.REACHED)]
+
+    def wait_for_the_whole_seat(self):
+        self.wait_for((20, 20), theme.PICTURE, "the menu picture")
+        for point in (self.OTHER, (2 * paths.HEAD[0] - 1, paths.HEAD[1] - 1)):
+            self.wait_for(point, theme.BLACK, f"the other output covered at {point}")
+
+    def test_the_other_output_is_covered_and_takes_nothing_from_the_menu(self):
+        self.start()
+        self.wait_for_the_whole_seat()
+        if hasattr(self.path, "plug_in_output"):
+            self.wait_for(self.path.plug_in_output(), theme.BLACK, "a shield on the output plugged in")
+        reached = len(self.behind_got())
+        self.path.reach_for_the_other_head()
+        self.path.keys("x", "Return")
+        self.assert_ended("item1\n")
+        self.assertEqual(self.behind_got()[reached:], [], "what reached the window behind")
+
+    def test_a_second_press_brings_back_a_menu_that_a_workspace_switch_hid(self):
+        self.start()
+        self.wait_for_the_whole_seat()
+        hidden = lambda: self.path.pixel((20, 20)) != theme.PICTURE
+        if hasattr(self.path, "focus_behind"):
+            # Back on its workspace, the menu holds the keys again, also when the window behind has the focus.
+            self.path.switch_workspace()
+            wait_until(hidden, "the workspace switch to hide the menu")
+            self.path.switch_workspace(back=True)
+            self.path.focus_behind()
+            self.path.keys("Right")
+            self.wait_for_focus("item2")
+        self.path.switch_workspace()
+        wait_until(hidden, "the workspace switch to hide the menu")
+        status, said = self.path.second_press()
+        self.assertEqual((status, said.count("\n")), (1, 1), said)
+        self.assertIn("brought it to the front", said)
+        self.wait_for_the_whole_seat()
+        self.path.keys("F2")
+        self.assert_ended("")
+
+
 if __name__ == "__main__":
     rows = {row.name: row for row in paths.ROWS}
     if len(sys.argv) != 3 or sys.argv[2] not in rows:
         sys.exit(__doc__)
     PROGRAM, ROW = os.path.abspath(sys.argv[1]), rows[sys.argv[2]]
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=[sys.argv[0], "Seat" if ROW.two_heads else "Walks"], verbosity=2)

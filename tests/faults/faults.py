@@ -22,6 +22,7 @@ STAGES = [["-L", "unit"], ["-LE", "unit", "-E", "^package_"]]
 C, R, T, M = "menu/controller.cpp", "menu/rendering.cpp", "menu/touch.cpp", "settings/conf_reader.cpp"
 P, TT = "platform/painting.cpp", "app/theme_trust.cpp"
 A, S = "platform/accessible_menu.cpp", "menu/spoken.cpp"
+SEAT = "platform/seat.cpp"
 FAULTS = [
     # name, file, text, what it becomes
     ("piece length 50", "settings/conf_reader.h", "kPieceLength = 49", "kPieceLength = 50"),
@@ -84,7 +85,7 @@ FAULTS = [
     ("slide off still confirms", T, " || !contains(*this, kTargets[target], device_position(*this, *e))", ""),
     ("taps count after a confirm", T, "confirm_pending() ? kNoTarget : ", ""),
     ("exit status 0", "app/main.cpp", "    return status;", "    return 0;"),
-    ("no lock taken", "app/main.cpp", "    if (const int refused = lock_theme_folder())\n        return refused;\n", ""),
+    ("no lock taken", "app/main.cpp", "    if (const int refused = lock_theme_folder(second_press))\n        return refused;\n", ""),
     ("theme not checked at start", "app/main.cpp", "untrusted_theme(); !why.empty()", "untrusted_theme(); false"),
     ("script not checked before it runs", C, "    if (why.empty())\n        why = untrusted_theme_file", "    if (false)\n        why = untrusted_theme_file"),
     ("everyone's write bit ignored", TT, "if (info.st_mode & S_IWOTH)", "if (false)"),
@@ -96,6 +97,12 @@ FAULTS = [
     ("failed starts not retried", "menu/item_script.cpp", "kRetryFor{kRetrySeconds * 1000}", "kRetryFor{0}"),
     ("lock folder of someone else's used", "app/instance_lock.cpp", "    if (folder.unsafe) {", "    if (false) {"),
     ("SIGPIPE kills", "app/main.cpp", "    std::signal(SIGPIPE, [](int) {});\n", ""),
+    ("other outputs left bare", SEAT, "    if (on_x11() || on_wayland())\n        new Seat(menu);", "    if (false)\n        new Seat(menu);"),
+    ("no shield for an output plugged in", SEAT, "        connect(qGuiApp, &QGuiApplication::screenAdded, this, &Seat::cover);\n", ""),
+    ("a shield keeps the keys it gets", SEAT, "            QCoreApplication::sendEvent(menu, &copy);\n", ""),
+    ("a hidden menu is only raised", SEAT, "if (on_wayland() || !handle || !handle->isExposed()) {", "if (!handle) {"),
+    ("no grab back on its workspace", SEAT, "if (exposed && !was_exposed && on_x11())", "if (false)"),
+    ("a framebuffer menu says it came back", SEAT, "    if (!on_x11() && !on_wayland())\n        return false;\n", ""),
     ("check finds nothing wrong", "tools/check/main.cpp", "return fails ? 1 : 0;", "return fails ? 0 : 0;"),
     ("check: partial coverage a problem", "tools/check/theme_files.cpp", '" DIR",\n                Severity::Warning', '" DIR",\n                Severity::Problem'),
     ("check: --strict ignored", "tools/check/main.cpp", "strict || f.severity", "f.severity"),
