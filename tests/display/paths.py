@@ -41,7 +41,7 @@ ROWS = [Row("x11", "x11"), Row("wayland", "wayland"), Row("wayland-touch", "wayl
         Row("wayland.seat", "wayland", size=HEAD, two_heads=True)]
 
 
-class Path:
+class DisplayPath:
     """What every display path shares; start() keeps in self.launch how it started the menu."""
 
     def second_press(self):
@@ -50,7 +50,7 @@ class Path:
         return done.returncode, done.stderr.decode()
 
 
-class X11(Path):
+class X11(DisplayPath):
     """Xvfb, keys and taps from xdotool, screenshots from xwd."""
     taps = True
 
@@ -81,7 +81,7 @@ class X11(Path):
         test.assertIn(f"WIDTH={self.size[0]}\nHEIGHT={self.size[1]}", geometry)
         return menu
 
-    def window_behind(self, test, log):
+    def window_on_the_other_head(self, test, log):
         """A window on the second head that logs every event it gets (xev)."""
         behind = processes.start(test, ["xev", "-name", "behind", "-geometry", f"{HEAD[0]}x{HEAD[1]}+{HEAD[0]}+0"],
                                  env=self.env, stdout=log)
@@ -125,7 +125,7 @@ class X11(Path):
         self.x.wait_for_window("xmessage", lambda: other.poll())
 
 
-class Wayland(Path):
+class Wayland(DisplayPath):
     """sway's headless back end, keys from wtype, screenshots from grim."""
     taps = False
 
@@ -166,7 +166,7 @@ class Wayland(Path):
     def sway(self, command):
         subprocess.run([*AS_USER, "swaymsg", command], env=self.env, capture_output=True, check=True)
 
-    def window_behind(self, test, log):
+    def window_on_the_other_head(self, test, log):
         """A window on the second output that logs every event it gets (wev)."""
         self.sway("focus output HEADLESS-2")
         behind = processes.start(test, [*AS_USER, "wev"], env=self.env, stdout=log)
@@ -250,7 +250,7 @@ class Wayland(Path):
         return lambda: re.findall(r"^\s+sym: (\w+)", Path(log.name).read_text(), re.M)
 
 
-class WaylandTouch:
+class WaylandTouch(DisplayPath):
     """The tests' own compositor (touch_compositor.cpp, on Qt's compositor library), whose seat
     has a touch screen: real wl_touch down, motion, up, frame and cancel, keys from its keyboard,
     pixels from the menu's last frame."""
@@ -279,7 +279,8 @@ class WaylandTouch:
         return self.compositor.stdout.readline().strip()
 
     def start(self, test, program, theme, env, *args):
-        menu = processes.start(test, [program, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        self.launch = dict(args=[program, "-platform", "wayland", *args], cwd=theme, env={**self.env, **env})
+        menu = processes.start(test, **self.launch)
         shown = wait_until(lambda: menu.poll() is None and (w := self.ask("window")) != "none" and w,
                            "the menu's first frame")
         test.assertEqual(shown, "x".join(map(str, self.size)), "the menu's frame covers the screen")
@@ -306,7 +307,7 @@ class WaylandTouch:
         self.touch(("down", 0, down), ("move", 0, up), ("up", 0))
 
 
-class Vnc(Path):
+class Vnc(DisplayPath):
     """Qt's VNC platform (the framebuffer back end served over RFB) and the tests' own client."""
     taps = True
 

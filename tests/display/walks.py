@@ -152,7 +152,7 @@ class Seat(Menu):
     def setUp(self):
         super().setUp()
         self.log = os.path.join(self.theme, "..", "behind.log")
-        self.path.window_behind(self, self.enterContext(open(self.log, "w")))
+        self.path.window_on_the_other_head(self, self.enterContext(open(self.log, "w")))
         wait_until(lambda: self.path.pixel(self.OTHER) != theme.BLACK, "the window behind on the screen")
 
     def behind_got(self):
