@@ -30,6 +30,11 @@ fail() { echo "trixie-test: FAILED: $*" >&2; exit 1; }
 ensure_deps mmdebstrap util-linux iproute2
 
 cache=${POWERMENU_DEVICE_CACHE:-/var/cache/powermenu-device-test}/trixie
+# One run at a time: a second would share the kept build folder, and one
+# that remakes the root deletes the root the other runs on.
+mkdir -p "$cache"
+exec 9>"$cache/lock"
+flock 9 || fail "cannot lock $cache/lock"
 packages=("${powermenu_build_packages[@]}" "${powermenu_test_packages[@]}")
 # Qt 6's layer-shell library, for the Wayland overlay where a build finds it.
 optional=(liblayershellqtinterface-dev)
