@@ -166,6 +166,9 @@ bool load_part(QImage& image, QSize& whole, const QString& fileName, const char*
         active_read_ahead->thread.join();
         picture = std::move(active_read_ahead->result);
         active_read_ahead->result.fd = -1;
+        // The last rows told hold the decode's pixels: those of a picture
+        // found broken would stay in memory as long as the menu.
+        active_read_ahead->part = QImage();
         active_read_ahead = nullptr;
     }
     if (picture.outcome == OpenedPicture::Outcome::TooLarge || picture.outcome == OpenedPicture::Outcome::Unreadable)

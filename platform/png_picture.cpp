@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -155,25 +156,51 @@ void keep_opaque_or_clear(QImage& image)
     }
 }
 
+void release_pixels(void* owner)
+{
+    delete static_cast<std::shared_ptr<QImage>*>(owner);
+}
+
+// Another image over the owner's pixels that keeps them as long as it lives
+// and shares nothing else: writing through one such image never copies the
+// pixels away from the others.
+QImage over_pixels_of(const std::shared_ptr<QImage>& owner, bool writable)
+{
+    auto* hold = new std::shared_ptr<QImage>(owner);
+    const QImage& pixels = *owner;
+    if (writable)
+        return QImage(owner->bits(), pixels.width(), pixels.height(), pixels.bytesPerLine(), pixels.format(),
+                      release_pixels, hold);
+    return QImage(pixels.constBits(), pixels.width(), pixels.height(), pixels.bytesPerLine(), pixels.format(),
+                  release_pixels, hold);
+}
+
 // An interlaced picture fills each row over several passes, so the part's
 // rows are kept whole until the last pass and cut to its columns after.
 QImage decode_part(png_structp png, const Layout& layout, const QRect& part, const RowsDone& rowsDone)
 {
     const bool whole_rows = layout.passes > 1 || part.width() == int(layout.width);
-    QImage rows = imageInFreshMemory(whole_rows ? int(layout.width) : part.width(), part.height(),
-                                     layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (rows.isNull())
+    QImage fresh = imageInFreshMemory(whole_rows ? int(layout.width) : part.width(), part.height(),
+                                      layout.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (fresh.isNull())
         return {};
     std::vector<unsigned char> scratch;
     if (part != QRect(0, 0, int(layout.width), int(layout.height)))
         scratch.resize(size_t(layout.width) * 4);
     // Transparent pixels are settled after the last row, interlaced rows in the last pass.
     const bool rows_final_when_read = !layout.alpha && layout.passes == 1 && rowsDone;
-    // The pixels as they are written, without sharing (and so detaching) the image's own.
-    QImage view;
+    // The pixels as they are written, without sharing (and so detaching) the
+    // image's own. Whoever was told of rows may still be copying them when a
+    // broken file ends the decode and drops the image, so the view holds
+    // the pixels too.
+    QImage rows, view;
     if (rows_final_when_read) {
-        view = QImage(rows.constBits(), rows.width(), rows.height(), rows.bytesPerLine(), rows.format());
+        const auto owner = std::make_shared<QImage>(std::move(fresh));
+        rows = over_pixels_of(owner, true);
+        view = over_pixels_of(owner, false);
         view.setOffset(part.topLeft());
+    } else {
+        rows = std::move(fresh);
     }
     const RowTarget target{rows, part.top(), whole_rows ? 0 : part.left(), scratch.data(),
                            rows_final_when_read ? &rowsDone : nullptr, &view};

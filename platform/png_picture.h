@@ -35,7 +35,8 @@ struct PngPiece {
 //
 // For a picture without transparency, decoded top to bottom, rowsDone is
 // told from time to time how many of the part's rows are final; `part` shows
-// them as they are decoded (offset() set) and lives as long as the image
-// that is returned. It is called on the decoding thread.
+// them as they are decoded (offset() set), and a copy of it keeps the pixels
+// for as long as it is held, even when the decode then fails and returns no
+// image. It is called on the decoding thread.
 using RowsDone = std::function<void(const QImage& part, int rows)>;
 PngPiece decodePng(int fd, const QRect& keep, qint64 mostBytes, const RowsDone& rowsDone = {});
