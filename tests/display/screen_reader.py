@@ -54,16 +54,20 @@ def listen():
     def say(**message):
         print(json.dumps(message), flush=True)
 
+    # Newer at-spi2-core (Debian 13) names the push button role "button".
+    def role_of(thing):
+        return "push button" if thing.getRole() == pyatspi.ROLE_PUSH_BUTTON else thing.getRoleName()
+
     def on_focus(event):
         if event.detail1:
-            say(focus=[event.source.getRoleName(), event.source.name])
+            say(focus=[role_of(event.source), event.source.name])
 
     def tree():
         for app in pyatspi.Registry.getDesktop(0):
             for window in app or []:
                 if window and window.getRole() == pyatspi.ROLE_DIALOG:
                     return {"name": window.name, "buttons": [
-                        {"role": b.getRoleName(), "name": b.name,
+                        {"role": role_of(b), "name": b.name,
                          "focusable": b.getState().contains(pyatspi.STATE_FOCUSABLE),
                          "focused": b.getState().contains(pyatspi.STATE_FOCUSED),
                          "extents": list(b.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))} for b in window]}
