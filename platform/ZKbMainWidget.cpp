@@ -234,7 +234,7 @@ void ZMainWidget::show()
         setGeometry(screen()->geometry());
     // An overlay covers its output whatever state it asks for, and asking
     // for full screen keeps the ordinary window's way where it is none.
-    as_overlay(this, nullptr, true);
+    as_overlay(this, nullptr);
     const bool painted_before = paintedYet();
     showFullScreen();
     // On a framebuffer the show paints the whole window before it returns,

@@ -33,7 +33,7 @@ void hear_refusal(QtMsgType type, const QMessageLogContext& context, const QStri
 
 } // namespace
 
-bool as_overlay(QWidget* window, QScreen* screen, bool takes_keys)
+bool as_overlay(QWidget* window, QScreen* screen)
 {
     if (offered == Offered::no || !QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return false;
@@ -58,14 +58,13 @@ bool as_overlay(QWidget* window, QScreen* screen, bool takes_keys)
                                                     | LayerShellQt::Window::AnchorRight));
     // The whole output, also where a bar keeps a strip for itself.
     layer->setExclusiveZone(-1);
-    layer->setKeyboardInteractivity(takes_keys ? LayerShellQt::Window::KeyboardInteractivityExclusive
-                                               : LayerShellQt::Window::KeyboardInteractivityNone);
+    layer->setKeyboardInteractivity(LayerShellQt::Window::KeyboardInteractivityExclusive);
     return true;
 }
 
 #else
 
-bool as_overlay(QWidget*, QScreen*, bool)
+bool as_overlay(QWidget*, QScreen*)
 {
     return false;
 }

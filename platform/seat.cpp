@@ -51,7 +51,7 @@ public:
         setGeometry(screen->geometry());
         // Not showFullScreen(): that would also ask for the focus.
         setWindowState(Qt::WindowFullScreen);
-        as_overlay(this, screen, false);
+        as_overlay(this, screen);
         show();
     }
 
@@ -168,7 +168,7 @@ bool bring_back(QWidget* menu)
     if (!on_x11() && !on_wayland())
         return false;
     // Nothing hides an overlay: it is in front, with the keys, already.
-    if (as_overlay(menu, nullptr, true))
+    if (as_overlay(menu, nullptr))
         return true;
     QWindow* handle = menu->windowHandle();
     // A window manager unmaps the windows of a workspace it leaves, and a

@@ -180,6 +180,10 @@ class Wayland(DisplayPath):
         """A third output, plugged in while the menu is open: a point on it. Its empty workspace
         would be as black as a shield, so this waits for a full-screen window there too."""
         self.sway("create_output")
+        if self.overlay:
+            # An overlay shield is out of sway's tree; sway 1.10 shows an empty workspace grey.
+            wait_until(lambda: len(self.swaymsg("get_outputs")) == 3, "the third output")
+            return (2 * HEAD[0] + 100, 100)
         wait_until(lambda: any(n["name"] == "HEADLESS-3" and any(w.get("fullscreen_mode") for ws in n["nodes"]
                                                                   for w in ws["nodes"])
                                for n in self.swaymsg("get_tree")["nodes"]), "a full-screen window on HEADLESS-3")
