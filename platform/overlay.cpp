@@ -25,10 +25,9 @@ void hear_refusal(QtMsgType type, const QMessageLogContext& context, const QStri
         offered = Offered::no;
         return;
     }
+    // Qt 6 hands back its default handler when none was installed.
     if (earlier_handler)
         earlier_handler(type, context, text);
-    else
-        qt_message_output(type, context, text);
 }
 
 } // namespace
