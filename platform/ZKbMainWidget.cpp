@@ -2,6 +2,7 @@
 
 #include "platform/fresh_memory.h"
 #include "platform/keyboard_claim.h"
+#include "platform/overlay.h"
 #include "platform/painting.h"
 
 #include <QBackingStore>
@@ -231,6 +232,9 @@ void ZMainWidget::show()
     // resize (sway waits up to 200 ms).
     if (!platform.startsWith(QLatin1String("wayland")))
         setGeometry(screen()->geometry());
+    // An overlay covers its output whatever state it asks for, and asking
+    // for full screen keeps the ordinary window's way where it is none.
+    as_overlay(this, nullptr);
     const bool painted_before = paintedYet();
     showFullScreen();
     // On a framebuffer the show paints the whole window before it returns,

@@ -1,6 +1,7 @@
 #include "platform/seat.h"
 
 #include "platform/keyboard_claim.h"
+#include "platform/overlay.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -50,6 +51,7 @@ public:
         setGeometry(screen->geometry());
         // Not showFullScreen(): that would also ask for the focus.
         setWindowState(Qt::WindowFullScreen);
+        as_overlay(this, screen);
         show();
     }
 
@@ -165,6 +167,9 @@ bool bring_back(QWidget* menu)
 {
     if (!on_x11() && !on_wayland())
         return false;
+    // Nothing hides an overlay: it is in front, with the keys, already.
+    if (as_overlay(menu, nullptr))
+        return true;
     QWindow* handle = menu->windowHandle();
     // A window manager unmaps the windows of a workspace it leaves, and a
     // Wayland compositor says nothing of it; a window mapped afresh goes

@@ -177,6 +177,8 @@ class Seat(Menu):
 
     def test_a_second_press_brings_back_a_menu_that_a_workspace_switch_hid(self):
         self.start()
+        if getattr(self.path, "overlay", False):
+            self.skipTest("nothing hides an overlay (the next test)")
         self.wait_for_the_whole_seat()
         hidden = lambda: self.path.pixel((20, 20)) != theme.PICTURE
         if hasattr(self.path, "focus_behind"):
@@ -195,6 +197,26 @@ class Seat(Menu):
         self.wait_for_the_whole_seat()
         self.path.keys("F2")
         self.assert_ended("")
+
+    def test_an_overlay_keeps_the_screen_and_the_keys_through_a_workspace_switch_and_a_focus_move(self):
+        self.start()
+        if not getattr(self.path, "overlay", False):
+            self.skipTest(f"this build makes no overlay on {ROW.name}")
+        self.wait_for_the_whole_seat()
+        reached = len(self.behind_got())
+        # A focus move to the other output, a workspace switch there, and the window behind focused:
+        # each would give a full-screen window's keys away.
+        self.path.reach_for_the_other_head()
+        self.path.sway("workspace 2")
+        self.path.sway('[title="^wev$"] focus')
+        self.path.keys("x", "Right")
+        self.wait_for_focus("item2")
+        self.wait_for_the_whole_seat()
+        status, said = self.path.second_press()
+        self.assertEqual((status, said.count("\n")), (1, 1), said)
+        self.path.keys("Return")
+        self.assert_ended("item2\n")
+        self.assertEqual(self.behind_got()[reached:], [], "what reached the window behind")
 
 
 if __name__ == "__main__":
