@@ -15,8 +15,14 @@ powermenu_test_packages=(
 
 ensure_deps() {
     local missing=() pkg
+    # A name may be another package's by now: Debian 13's qt6-base-dev
+    # provides libqt6opengl6-dev.
+    local provided
+    provided=$(dpkg-query -W -f='${db:Status-Abbrev} ${Provides}\n' 2>/dev/null | sed -n 's/^ii *//p' |
+        sed 's/ ([^)]*)//g; s/, */\n/g')
     for pkg in "${powermenu_build_packages[@]}" "$@"; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            { [[ $pkg != *:* ]] && grep -qx -F -- "$pkg" <<<"$provided"; } || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && [ -z "${apt_lists_stale:-}" ] && return 0
     local sudo=()
