@@ -58,7 +58,7 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
     if (confirm_pending())
         return;
 
-    const int was = spokenFocus();
+    const FocusMoveTeller teller(this);
     switch (binding->role) {
     case Role::Up:
         cancel_focus = false;
@@ -83,8 +83,6 @@ void MyZKbMain::keyPressEvent(QKeyEvent* e)
         break;
     }
     update();
-    if (spokenFocus() != was)
-        tell_focus_moved(this);
 }
 
 // Once a choice is confirmed it is final: more input could otherwise move

@@ -74,25 +74,6 @@ bool from_touch(const QMouseEvent& e)
 
 constexpr bool kMouse = true, kFinger = false;
 
-// A screen reader hears the focus wherever a finger or the mouse moves it.
-class FocusTeller {
-public:
-    explicit FocusTeller(MyZKbMain& menu)
-        : menu(menu)
-        , was(menu.spokenFocus())
-    {
-    }
-    ~FocusTeller()
-    {
-        if (menu.spokenFocus() != was)
-            tell_focus_moved(&menu);
-    }
-
-private:
-    MyZKbMain& menu;
-    const int was;
-};
-
 } // namespace
 
 bool MyZKbMain::held_on_focus() const
@@ -104,7 +85,7 @@ bool MyZKbMain::held_on_focus() const
 
 void MyZKbMain::hold_down(bool mouse, int id, QPointF at)
 {
-    const FocusTeller teller(*this);
+    const FocusMoveTeller teller(this);
     const int target = confirm_pending() ? kNoTarget : target_at(*this, device_position(*this, at));
     holds.removeIf([&](const Hold& h) { return h.mouse == mouse && h.id == id; });
     if (target == kNoTarget)
@@ -120,7 +101,7 @@ void MyZKbMain::hold_down(bool mouse, int id, QPointF at)
 
 void MyZKbMain::hold_moved(bool mouse, int id, QPointF at)
 {
-    const FocusTeller teller(*this);
+    const FocusMoveTeller teller(this);
     for (Hold& h : holds) {
         if (h.mouse != mouse || h.id != id)
             continue;
@@ -138,7 +119,7 @@ void MyZKbMain::hold_moved(bool mouse, int id, QPointF at)
 
 void MyZKbMain::hold_up(bool mouse, int id, QPointF at)
 {
-    const FocusTeller teller(*this);
+    const FocusMoveTeller teller(this);
     const auto h = std::find_if(holds.begin(), holds.end(),
                                 [&](const Hold& h) { return h.mouse == mouse && h.id == id; });
     if (h == holds.end())
@@ -159,7 +140,7 @@ void MyZKbMain::hold_up(bool mouse, int id, QPointF at)
 // where it was before the touch.
 void MyZKbMain::holds_cancelled()
 {
-    const FocusTeller teller(*this);
+    const FocusMoveTeller teller(this);
     const bool had_fingers = std::any_of(holds.begin(), holds.end(), [](const Hold& h) { return !h.mouse; });
     holds.removeIf([](const Hold& h) { return !h.mouse; });
     if (!had_fingers)

@@ -182,9 +182,16 @@ void make_spoken(QWidget* window)
     });
 }
 
-void tell_focus_moved(QWidget* window)
+FocusMoveTeller::FocusMoveTeller(QWidget* window)
+    : window(window)
+    , was(targets_of(window)->spokenFocus())
 {
-    send_focus(window);
+}
+
+FocusMoveTeller::~FocusMoveTeller()
+{
+    if (targets_of(window)->spokenFocus() != was)
+        send_focus(window);
 }
 
 void announce_new_name(QWidget* window)

@@ -27,9 +27,20 @@ protected:
 // while none listens.
 void make_spoken(QWidget* window);
 
-// The focus moved to another target (or away from them all): tells a
-// listening screen reader, which then says the target's name.
-void tell_focus_moved(QWidget* window);
+// Held over a change of the menu state: when the focus has moved to
+// another target (or away from them all) by its end, a listening screen
+// reader is told, and says the target's name.
+class FocusMoveTeller {
+public:
+    explicit FocusMoveTeller(QWidget* window);
+    ~FocusMoveTeller();
+    FocusMoveTeller(const FocusMoveTeller&) = delete;
+    FocusMoveTeller& operator=(const FocusMoveTeller&) = delete;
+
+private:
+    QWidget* window;
+    int was;
+};
 
 // The window's spokenName() changed and is news: a listening screen reader
 // says it at once where the toolkit can; elsewhere the window takes the
